@@ -1,0 +1,117 @@
+// Core records of the script engine: syntax nodes, scopes, script units and
+// the native function signature shared with function libraries.
+#pragma once
+
+#include <cstdint>
+
+#include "value.h"
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define KSC_STDCALL __stdcall
+#else
+#define KSC_STDCALL
+#endif
+
+namespace ksc {
+
+struct Scope;
+struct ScriptUnit;
+
+// Native function: built-ins and library exports `_lib_func_<name>`.
+// Returns 0 or positive on success, -1 with a text in errbuf (256 units),
+// -2 for missing arguments, other negatives to stop silently.
+typedef int32_t(KSC_STDCALL* NativeFunc)(Scope* scope, Node* args, Node* result, char16_t* errbuf);
+constexpr int kErrBufSize = 256;
+
+enum SyntaxKind : int32_t {
+    SK_INT, SK_REAL, SK_STRING, SK_VAR, SK_VARDECL, SK_CALL, SK_CALLMARK, SK_INDEX,
+    // unary
+    SK_NOT, SK_NEG, SK_PLUS, SK_BITNOT, SK_PREINC, SK_PREDEC, SK_POSTINC, SK_POSTDEC,
+    // binary, in the order of the operator table
+    SK_MUL, SK_DIV, SK_MOD, SK_ADD, SK_SUB, SK_SHL, SK_SHR, SK_SHL3, SK_SHR3,
+    SK_LT, SK_LE, SK_GT, SK_GE, SK_EQ, SK_NE, SK_BITAND, SK_BITXOR, SK_BITOR, SK_AND, SK_OR,
+    SK_ASSIGN, SK_COMPOUND, SK_KEY, SK_COMMA, SK_END_LINE, SK_END_SEMI, SK_ARRAY,
+    SK_ANDTEST, SK_ORTEST, SK_IFTEST, SK_WHILETEST, SK_JUMP,
+    SK_LABEL_ELSE, SK_LABEL_IFEND, SK_LABEL_LOOP, SK_LABEL_LOOPEND, SK_LABEL_JOIN,
+    SK_SWITCH, SK_CASE, SK_CASE_END, SK_DEFAULT, SK_BREAK, SK_CONTINUE, SK_RETURN, SK_EXIT,
+    SK_FUNCDEF, SK_PARAM, SK_FUNCEND, SK_BLOCK, SK_DOBODY,
+};
+
+// Flags of a syntax node.
+enum : int32_t {
+    SF_IN_ARRAY = 1,   // variable/assignment directly inside an array literal
+    SF_HAS_VALUE = 2,  // exit/return with a value; while-test with a condition
+    SF_BYREF = 4,      // &parameter
+};
+
+struct SyntaxNode {
+    int32_t kind;
+    int32_t flags;
+    char16_t* text;         // owned: lower-cased name or string-literal body
+    int32_t ival;           // integer literal; hash of a name; operator of SK_COMPOUND
+    double rval;            // real literal
+    const char16_t* pos;    // into the script text, for error lines
+    SyntaxNode* next;
+    SyntaxNode* sub;        // owned nested sequence
+    SyntaxNode* target;     // jump target (not owned)
+    int32_t line;           // zero-based; -1 for synthetic nodes
+};
+
+void syntax_free(SyntaxNode* seq);
+
+struct CallEntry {
+    char16_t* name;  // lower-cased, owned
+    int32_t hash;
+    int32_t native;  // 1: target is a NativeFunc
+    void* target;    // SyntaxNode* of SK_FUNCDEF, or NativeFunc
+    Scope* run_scope;  // scope the function runs with (null: the caller's)
+    ScriptUnit* unit;  // unit that defines a script function
+    CallEntry* next;
+};
+
+struct UserFunc {
+    char16_t* name;  // lower-cased, owned
+    int32_t hash;
+    SyntaxNode* def;  // SK_FUNCDEF
+    UserFunc* next;
+};
+
+struct Scope {
+    const char16_t* pos;  // source position of the node being run
+    int32_t stop_kind;
+    ScriptUnit* unit;
+    Node* vars;  // creation order
+    Node* vars_tail;
+    CallEntry* cache;
+    Scope* parent;
+    struct Pending* pending;  // post-increments/decrements to apply
+    Node* stack;              // evaluator stack, top first
+    int32_t exit_requested;
+    int32_t line_mode;
+    const char16_t* name;  // "stdin" in line mode
+    uint32_t depth;        // nesting of calls, for the recursion guard
+};
+
+// Step callback: called with (scope, node) before each node; non-zero stops.
+// After a unit's top level finished it is called with (scope, null).
+typedef int (*StepCallback)(Scope* scope, const SyntaxNode* node, void* ctx);
+
+struct ScriptUnit {
+    char16_t* name;       // file name, null in line mode
+    char16_t* directory;  // with trailing separator
+    char16_t* text;
+    size_t text_len;
+    int32_t default_strict;
+    int32_t strict;
+    int32_t ksc5;
+    SyntaxNode* sequence;
+    UserFunc* functions;
+    struct LoadedLibrary* libraries;  // root only, in load order
+    Scope* top_scope;
+    StepCallback step;
+    void* step_ctx;
+    ScriptUnit* root;
+    ScriptUnit* next;  // imported units hang off the root
+};
+
+}  // namespace ksc

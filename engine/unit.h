@@ -1,0 +1,34 @@
+// Script units: loading script files, directives, function libraries.
+#pragma once
+
+#include "engine.h"
+
+namespace ksc {
+
+struct LoadedLibrary {
+    void* handle;
+    LoadedLibrary* next;
+};
+
+// A root unit for a script file (directory with or without trailing
+// separator). strict is the command line's default; ksc5 the initial mode.
+// Null when memory runs out.
+ScriptUnit* unit_new_root(const char16_t* directory, const char16_t* name, bool strict, bool ksc5);
+// A root unit without file (line mode).
+ScriptUnit* unit_new_lines(bool ksc5);
+// Reads and parses the unit's file; errors are reported. False when the unit
+// has no sequence afterwards.
+bool unit_load(ScriptUnit* unit);
+// Parses text (taken over, heap) as the unit's text. False after an error.
+bool unit_parse_text(ScriptUnit* unit, Scope* scope, char16_t* text, size_t len);
+// Loads a function library and appends it to the root's list; false when it
+// cannot be loaded (which scripts treat silently).
+bool unit_load_library(ScriptUnit* unit, const char16_t* name);
+// Frees the root and everything hanging off it.
+void unit_free(ScriptUnit* root);
+
+// Splits a path at its last separator. dir receives the directory with a
+// trailing separator (empty when there is none), name the rest.
+void split_path(const char16_t* path, std::u16string& dir, std::u16string& name);
+
+}  // namespace ksc

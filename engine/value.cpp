@@ -1,0 +1,410 @@
+// Value and Node records: allocation, ownership, copying, element access.
+#include "value.h"
+
+#include <cstring>
+#include <vector>
+
+#include "platform.h"
+
+namespace ksc {
+
+// The engine runs on one thread at a time (each host runs scripts on a single
+// thread), so the recycling lists and bookkeeping below are plain globals.
+
+// ---- recycling ---------------------------------------------------------
+// Evaluator pushes create and drop nodes constantly; recycled records avoid a
+// heap call for each. Sanitizer builds skip recycling so every use after
+// free is still caught.
+#if defined(ZV_SANITIZE)
+constexpr bool kRecycle = false;
+#else
+constexpr bool kRecycle = true;
+#endif
+
+struct FreeRecord {
+    FreeRecord* next;
+};
+static FreeRecord* g_free_nodes;
+static FreeRecord* g_free_values;
+static size_t g_free_node_count, g_free_value_count;
+constexpr size_t kMaxRecycled = 1 << 16;
+
+template <typename T>
+static T* take_record(FreeRecord*& list, size_t& count) {
+    if (kRecycle && list) {
+        FreeRecord* r = list;
+        list = r->next;
+        --count;
+        memset(static_cast<void*>(r), 0, sizeof(T));
+        return reinterpret_cast<T*>(r);
+    }
+    return static_cast<T*>(zv::heap_alloc(sizeof(T)));
+}
+
+static void give_record(void* p, FreeRecord*& list, size_t& count) {
+    if (kRecycle && count < kMaxRecycled) {
+        FreeRecord* r = static_cast<FreeRecord*>(p);
+        r->next = list;
+        list = r;
+        ++count;
+        return;
+    }
+    zv::heap_free(p);
+}
+
+static Value* value_alloc() { return take_record<Value>(g_free_values, g_free_value_count); }
+static void value_dealloc(Value* v) { give_record(v, g_free_values, g_free_value_count); }
+static Node* node_alloc() { return take_record<Node>(g_free_nodes, g_free_node_count); }
+static void node_dealloc(Node* n) { give_record(n, g_free_nodes, g_free_node_count); }
+
+// ---- position cache ----------------------------------------------------
+// Scripts walk arrays by position (a[i] for i = 0..n-1). Elements form a
+// linked list, so remembering the last element reached turns such a walk
+// from quadratic into linear time. Any freed node that the cache names
+// invalidates it.
+static struct {
+    Node* head;
+    Node* node;
+    int32_t pos;
+} g_pos_cache;
+
+static void pos_cache_forget(const Node* n) {
+    if (n == g_pos_cache.head || n == g_pos_cache.node) g_pos_cache.head = g_pos_cache.node = nullptr;
+}
+
+// ---- names -------------------------------------------------------------
+
+size_t str_len(const char16_t* s) {
+    const char16_t* p = s;
+    while (*p) ++p;
+    return size_t(p - s);
+}
+
+int32_t name_hash(const char16_t* s) {
+    uint32_t h = 0;
+    for (; *s; ++s) h = uint32_t(*s) + 2u * h;
+    return int32_t(h);
+}
+
+char16_t* str_dup(const char16_t* s, size_t n) {
+    char16_t* d = static_cast<char16_t*>(zv::heap_alloc((n + 1) * sizeof(char16_t)));
+    if (!d) return nullptr;
+    memcpy(d, s, n * sizeof(char16_t));
+    d[n] = 0;
+    return d;
+}
+
+char16_t* str_dup(const char16_t* s) { return str_dup(s, str_len(s)); }
+
+char16_t* lower_dup(const char16_t* s, size_t n) {
+    char16_t* d = str_dup(s, n);
+    if (!d) return nullptr;
+    for (size_t i = 0; i < n; ++i)
+        if (d[i] >= u'A' && d[i] <= u'Z') d[i] = char16_t(d[i] + 32);
+    return d;
+}
+
+char16_t* lower_dup(const char16_t* s) { return lower_dup(s, str_len(s)); }
+
+bool node_set_key(Node* node, const char16_t* key) {
+    char16_t* name = nullptr;
+    if (key && *key) {
+        name = lower_dup(key);
+        if (!name) return false;
+    }
+    zv::heap_free(node->name);
+    zv::heap_free(node->label);
+    node->name = name;
+    node->label = nullptr;
+    node->hash = name ? name_hash(name) : 0;
+    return true;
+}
+
+bool name_equal(const Node* node, const char16_t* lowered, int32_t hash) {
+    return node->hash == hash && node->name && zv::text_equal(node->name, lowered);
+}
+
+// ---- pinned references -------------------------------------------------
+
+struct Pin {
+    Value* value;
+    int32_t count;
+};
+static std::vector<Pin> g_pins;
+// Values whose owner went away while pinned: owner is set to this marker.
+static Node g_parked_marker;
+
+void value_pin(Value* v) {
+    for (Pin& p : g_pins)
+        if (p.value == v) {
+            ++p.count;
+            return;
+        }
+    g_pins.push_back(Pin{v, 1});
+}
+
+bool value_is_pinned(const Value* v) {
+    for (const Pin& p : g_pins)
+        if (p.value == v) return true;
+    return false;
+}
+
+size_t pinned_count() { return g_pins.size(); }
+
+static void value_release(Value* v);
+
+void value_unpin(Value* v) {
+    for (size_t i = 0; i < g_pins.size(); ++i) {
+        if (g_pins[i].value != v) continue;
+        if (--g_pins[i].count == 0) {
+            g_pins[i] = g_pins.back();
+            g_pins.pop_back();
+            if (v->owner == &g_parked_marker) {
+                value_clear(v);
+                value_dealloc(v);
+            }
+        }
+        return;
+    }
+}
+
+// ---- freeing -----------------------------------------------------------
+
+// Frees a value its owner is giving up: parked instead when still pinned.
+static void value_release(Value* v) {
+    if (!g_pins.empty() && value_is_pinned(v)) {
+        v->owner = &g_parked_marker;
+        return;
+    }
+    value_clear(v);
+    value_dealloc(v);
+}
+
+void node_free(Node* n) {
+    if (n == nullptr || n == reinterpret_cast<Node*>(-1) || n == reinterpret_cast<Node*>(-2)) return;
+    pos_cache_forget(n);
+    zv::heap_free(n->name);
+    zv::heap_free(n->label);
+    if (Value* v = n->value) {
+        if (v->owner == n)
+            value_release(v);
+        else if (!g_pins.empty())
+            value_unpin(v);
+    }
+    node_dealloc(n);
+}
+
+void node_list_free(Node* head) {
+    while (head) {
+        Node* next = head->next;
+        node_free(head);
+        head = next;
+    }
+}
+
+void value_clear(Value* v) {
+    if (v->kind == kString)
+        zv::heap_free(v->data.s);
+    else if (v->kind == kArray)
+        node_list_free(v->data.a);
+    v->data.r = 0;
+    v->data.i = 0;
+    v->kind = kInt;
+}
+
+Node* node_new() {
+    Node* n = node_alloc();
+    if (!n) return nullptr;
+    Value* v = value_alloc();
+    if (!v) {
+        node_dealloc(n);
+        return nullptr;
+    }
+    v->owner = n;
+    n->value = v;
+    return n;
+}
+
+Node* node_ref(Value* v) {
+    Node* n = node_alloc();
+    if (!n) return nullptr;
+    n->value = v;
+    if (!g_pins.empty() && value_is_pinned(v)) value_pin(v);
+    return n;
+}
+
+// ---- copying -----------------------------------------------------------
+
+static bool value_copy_into(Value* dst, const Value* src);
+
+bool list_copy(const Node* src, Node** out) {
+    Node* head = nullptr;
+    Node** tail = &head;
+    for (; src; src = src->next) {
+        Node* n = node_new();
+        if (!n) {
+            node_list_free(head);
+            return false;
+        }
+        *tail = n;
+        tail = &n->next;
+        if (src->name) {
+            n->name = str_dup(src->name);
+            if (!n->name) {
+                node_list_free(head);
+                return false;
+            }
+            n->hash = src->hash;
+        }
+        if (!value_copy_into(n->value, src->value)) {
+            node_list_free(head);
+            return false;
+        }
+    }
+    *out = head;
+    return true;
+}
+
+// Copies src into a fresh (integer 0) dst.
+static bool value_copy_into(Value* dst, const Value* src) {
+    switch (src->kind) {
+        case kString:
+            if (src->data.s) {
+                char16_t* s = str_dup(src->data.s);
+                if (!s) return false;
+                dst->data.s = s;
+            }
+            dst->kind = kString;
+            return true;
+        case kArray: {
+            Node* list;
+            if (!list_copy(src->data.a, &list)) return false;
+            dst->data.a = list;
+            dst->kind = kArray;
+            return true;
+        }
+        case kReal:
+            value_set_number(dst, src->data.r);
+            return true;
+        default:
+            dst->data.i = src->data.i;
+            dst->kind = kInt;
+            return true;
+    }
+}
+
+bool value_assign(Value* dst, const Value* src) {
+    if (dst == src) {
+        if (src->kind == kReal) value_set_number(dst, src->data.r);
+        return true;
+    }
+    Value fresh;
+    memset(&fresh, 0, sizeof fresh);
+    if (!value_copy_into(&fresh, src)) return false;
+    // Take the new contents first, then release the old ones: src may live
+    // inside dst's old array (a = a[0]).
+    Value old = *dst;
+    dst->data = fresh.data;
+    dst->kind = fresh.kind;
+    if (old.kind == kString) {
+        zv::heap_free(old.data.s);
+    } else if (old.kind == kArray) {
+        for (Node* e = old.data.a; e;) {
+            Node* next = e->next;
+            node_free(e);
+            e = next;
+        }
+    }
+    return true;
+}
+
+void value_set_int(Value* v, int32_t i) {
+    value_clear(v);
+    v->data.i = i;
+    v->kind = kInt;
+}
+
+void value_set_real(Value* v, double d) {
+    value_clear(v);
+    v->data.r = d;
+    v->kind = kReal;
+}
+
+void value_set_number(Value* v, double d) {
+    // Whole numbers within the 32-bit range are stored as integers.
+    if (d >= -2147483648.0 && d <= 2147483647.0 && d == double(int32_t(d)))
+        value_set_int(v, int32_t(d));
+    else
+        value_set_real(v, d);
+}
+
+void value_set_string(Value* v, char16_t* s) {
+    value_clear(v);
+    v->data.s = s;
+    v->kind = kString;
+}
+
+// ---- element access ----------------------------------------------------
+
+Node* list_at(Node* head, int32_t pos) {
+    if (pos < 0 || !head) return nullptr;
+    Node* n = head;
+    int32_t i = 0;
+    if (g_pos_cache.head == head && g_pos_cache.pos <= pos) {
+        n = g_pos_cache.node;
+        i = g_pos_cache.pos;
+    }
+    while (n && i < pos) {
+        n = n->next;
+        ++i;
+    }
+    if (n) {
+        g_pos_cache.head = head;
+        g_pos_cache.node = n;
+        g_pos_cache.pos = i;
+    }
+    return n;
+}
+
+Node* list_last(Node* head) {
+    if (!head) return nullptr;
+    Node* n = head;
+    int32_t i = 0;
+    if (g_pos_cache.head == head) {
+        n = g_pos_cache.node;
+        i = g_pos_cache.pos;
+    }
+    while (n->next) {
+        n = n->next;
+        ++i;
+    }
+    g_pos_cache.head = head;
+    g_pos_cache.node = n;
+    g_pos_cache.pos = i;
+    return n;
+}
+
+int32_t list_length(const Node* head) {
+    int32_t n = 0;
+    for (; head; head = head->next) ++n;
+    return n;
+}
+
+// ---- truth and numbers -------------------------------------------------
+
+bool value_truthy(const Value* v) {
+    switch (v->kind) {
+        case kInt: return v->data.i != 0;
+        case kReal: return v->data.r != 0;
+        case kString: return v->data.s && v->data.s[0];
+        default: return v->data.a != nullptr;
+    }
+}
+
+double value_number(const Value* v) {
+    if (v->kind == kInt) return v->data.i;
+    if (v->kind == kReal) return v->data.r;
+    return 0;
+}
+
+}  // namespace ksc
