@@ -204,6 +204,20 @@ int run_lines(bool basic) {
     return 0;
 }
 
+// An option word begins with '/' or '-'. Natively an absolute path also
+// begins with '/', so there a '/' word counts as options only when it holds
+// nothing but option letters.
+bool is_option_word(const std::u16string& word) {
+    if (word.empty()) return false;
+    if (word[0] == u'-') return true;
+    if (word[0] != u'/') return false;
+#ifdef _WIN32
+    return true;
+#else
+    return word.find_first_not_of(u"pPsSxXvV?", 1) == std::u16string::npos;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,7 +228,7 @@ int main(int argc, char** argv) {
 
     bool basic = false, strict = false;
     size_t file_arg = 0;
-    if (!args.empty() && (args[0][0] == u'/' || args[0][0] == u'-')) {
+    if (!args.empty() && is_option_word(args[0])) {
         const std::u16string& opt = args[0];
         if (opt.find(u'?') != std::u16string::npos) {
             print_usage();

@@ -82,7 +82,7 @@ void library_free(void* lib) { FreeLibrary(static_cast<HMODULE>(lib)); }
 size_t stack_remaining() {
     static thread_local char* low = nullptr;
     if (!low) {
-        MEMORY_BASIC_INFORMATION mbi;
+        MEMORY_BASIC_INFORMATION mbi = {};
         if (!VirtualQuery(&mbi, &mbi, sizeof mbi)) return SIZE_MAX;
         low = static_cast<char*>(mbi.AllocationBase);
     }
