@@ -49,8 +49,16 @@ static const UserFunc* find_user(const ScriptUnit* u, const char16_t* name, int3
 // libraries in load order, built-ins.
 static CallEntry* resolve(Scope* s, const char16_t* name, int32_t hash) {
     if (CallEntry* c = cache_find(s, name, hash)) return c;
-    if (const UserFunc* f = find_user(s->unit, name, hash))
-        return cache_add(s, name, hash, false, f->def, nullptr, s->unit);
+    // The unit's own functions are found as fast as the cache would find
+    // them; caching them in every short-lived function scope would only cost.
+    if (const UserFunc* f = find_user(s->unit, name, hash)) {
+        static CallEntry entry;
+        entry.native = 0;
+        entry.target = f->def;
+        entry.run_scope = nullptr;
+        entry.unit = s->unit;
+        return &entry;
+    }
     ScriptUnit* root = s->unit->root;
     for (ScriptUnit* u = root->next; u; u = u->next) {
         if (!u->top_scope) continue;
@@ -130,6 +138,7 @@ static bool call_script(Scope* s, const SyntaxNode* call, const CallEntry* entry
         Node* var;
         if (arg && (p->flags & SF_BYREF)) {
             // Shares the argument's value record: assignments reach the caller.
+            scope_note_new_variable(&f);
             var = node_ref(arg->value);
             if (var && !(var->name = str_dup(p->text))) {
                 node_free(var);

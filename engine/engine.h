@@ -55,6 +55,15 @@ struct SyntaxNode {
     SyntaxNode* sub;        // owned nested sequence
     SyntaxNode* target;     // jump target (not owned)
     int32_t line;           // zero-based; -1 for synthetic nodes
+    // SK_VAR: the variable found last time, valid while the lookup would
+    // give the same answer (same starting scope, no variable created since
+    // in a scope some lookup went through).
+    uint64_t cache_serial;
+    uint64_t cache_epoch;
+    Node* cache_var;
+    // SK_BLOCK: an empty scope kept for the next run of this block, so a
+    // loop body does not build and tear down a scope on every pass.
+    Scope* spare;
 };
 
 void syntax_free(SyntaxNode* seq);
@@ -84,12 +93,15 @@ struct Scope {
     Node* vars_tail;
     CallEntry* cache;
     Scope* parent;
-    struct Pending* pending;  // post-increments/decrements to apply
+    Node* post_inc;  // variables to increment at the next statement end
+    Node* post_dec;  // ... and to decrement (reference nodes, newest first)
     Node* stack;              // evaluator stack, top first
     int32_t exit_requested;
     int32_t line_mode;
     const char16_t* name;  // "stdin" in line mode
-    uint32_t depth;        // nesting of calls, for the recursion guard
+    uint64_t serial;       // unique per scope life: keys the lookup caches
+    uint64_t parent_serial;
+    int32_t observed;      // a cached lookup went through this scope
 };
 
 // Step callback: called with (scope, node) before each node; non-zero stops.

@@ -18,12 +18,19 @@ void result_init(Value* v) {
 
 // ---- scopes -------------------------------------------------------------
 
+// Lookup caches: a scope's serial is never reused, and the epoch moves on
+// whenever a variable appears in a scope that some cached lookup went
+// through, so a cached answer is valid while both are unchanged.
+static uint64_t g_scope_serial;
+static uint64_t g_var_epoch = 1;
+
 void scope_init(Scope* s, ScriptUnit* unit, Scope* parent) {
     memset(s, 0, sizeof *s);
     s->unit = unit;
     s->parent = parent;
     s->stop_kind = -1;
-    s->depth = parent ? parent->depth : 0;
+    s->serial = ++g_scope_serial;
+    s->parent_serial = parent ? parent->serial : 0;
 }
 
 void stack_clear(Scope* s) {
@@ -32,6 +39,7 @@ void stack_clear(Scope* s) {
 }
 
 void scope_clear(Scope* s) {
+    if (!s->stack && !s->vars && !s->cache && !s->post_inc && !s->post_dec) return;
     stack_clear(s);
     pending_drop(s);
     node_list_free(s->vars);
@@ -67,7 +75,27 @@ Node* scope_find(Scope* s, const char16_t* name, int32_t hash) {
     return nullptr;
 }
 
+// Lookup for a variable reference node, through its cache.
+static Node* scope_find_cached(Scope* s, SyntaxNode* n) {
+    if (n->cache_var && n->cache_serial == s->serial && n->cache_epoch == g_var_epoch) return n->cache_var;
+    for (Scope* sc = s; sc; sc = sc->parent) {
+        sc->observed = 1;
+        if (Node* v = scope_find_local(sc, n->text, n->ival)) {
+            n->cache_serial = s->serial;
+            n->cache_epoch = g_var_epoch;
+            n->cache_var = v;
+            return v;
+        }
+    }
+    return nullptr;
+}
+
+void scope_note_new_variable(Scope* s) {
+    if (s->observed) ++g_var_epoch;
+}
+
 Node* scope_add(Scope* s, const char16_t* name, int32_t hash) {
+    scope_note_new_variable(s);
     Node* v = node_new();
     if (!v) return nullptr;
     if (!(v->name = str_dup(name))) {
@@ -386,6 +414,41 @@ static int do_call(Scope* s, const SyntaxNode* n, Value* result) {
     return kWalkDone;
 }
 
+// ---- blocks -------------------------------------------------------------
+
+// Runs a block in a child scope. The block's spare scope is used when it is
+// free; it stays valid for the lookup caches only while it stays empty and
+// keeps the same parent.
+static int run_block(Scope* s, SyntaxNode* n, Value* result) {
+    Scope* child = n->spare;
+    if (child) {
+        n->spare = nullptr;  // busy: a recursive run of this block gets its own
+        if (child->parent != s || child->parent_serial != s->serial || child->unit != s->unit) {
+            scope_clear(child);
+            scope_init(child, s->unit, s);
+        }
+    } else {
+        child = static_cast<Scope*>(zv::heap_alloc(sizeof(Scope)));
+        if (!child) return fail(s, kErrAlloc, n->pos), kWalkError;
+        scope_init(child, s->unit, s);
+    }
+    int rc = walk(child, n->sub, result);
+    // Values left by the last statement are dropped with the block. Cached
+    // call resolutions stay; variables make the scope a different one.
+    stack_clear(child);
+    pending_drop(child);
+    if (child->vars || child->exit_requested) {
+        scope_clear(child);
+        scope_init(child, s->unit, s);
+    }
+    if (n->spare) {
+        scope_free(child);
+    } else {
+        n->spare = child;
+    }
+    return rc;
+}
+
 // ---- the walk -----------------------------------------------------------
 
 static bool run_step(Scope* s, const SyntaxNode* n) {
@@ -437,7 +500,7 @@ int walk(Scope* s, const SyntaxNode* n, Value* result, int32_t stop_kind) {
                         goto done;
                     }
                     var = scope_add(s, n->text, n->ival);
-                } else if (!(var = scope_find(s, n->text, n->ival))) {
+                } else if (!(var = scope_find_cached(s, const_cast<SyntaxNode*>(n)))) {
                     if (s->unit->strict) {
                         rc = kWalkError;
                         fail(s, kErrUndefinedVariable, n->pos, written_name(n).c_str());
@@ -524,7 +587,7 @@ int walk(Scope* s, const SyntaxNode* n, Value* result, int32_t stop_kind) {
                 break;
             case SK_END_LINE:
             case SK_END_SEMI:
-                if (s->pending && !pending_apply(s)) {
+                if ((s->post_inc || s->post_dec) && !pending_apply(s)) {
                     rc = kWalkError;
                     goto done;
                 }
@@ -614,10 +677,7 @@ int walk(Scope* s, const SyntaxNode* n, Value* result, int32_t stop_kind) {
                 break;
             }
             case SK_BLOCK: {
-                Scope child;
-                scope_init(&child, s->unit, s);
-                int body = walk(&child, n->sub, result);
-                scope_clear(&child);
+                int body = run_block(s, const_cast<SyntaxNode*>(n), result);
                 if (body != kWalkDone) {
                     rc = body;
                     goto done;
@@ -674,7 +734,7 @@ int walk(Scope* s, const SyntaxNode* n, Value* result, int32_t stop_kind) {
         n = next;
     }
 done:
-    if (s->pending) {
+    if (s->post_inc || s->post_dec) {
         if (rc == kWalkError)
             pending_drop(s);
         else if (!pending_apply(s))

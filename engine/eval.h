@@ -26,6 +26,8 @@ void stack_clear(Scope* s);
 
 Node* scope_find(Scope* s, const char16_t* lowered, int32_t hash);
 Node* scope_find_local(Scope* s, const char16_t* lowered, int32_t hash);
+// Every new variable goes through here (keeps the lookup caches honest).
+void scope_note_new_variable(Scope* s);
 // Appends a new integer-0 variable; null on allocation failure.
 Node* scope_add(Scope* s, const char16_t* lowered, int32_t hash);
 

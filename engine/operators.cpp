@@ -163,10 +163,25 @@ static int binary_value(int32_t op, const Value* l, const Value* r, Value* out, 
 bool apply_binary(Scope* s, const SyntaxNode* op) {
     Node* r = stack_pop(s);
     Node* l = stack_pop(s);
-    Node* out = (l && r) ? node_new() : nullptr;
+    // A temporary left operand takes the result in place: every rule reads
+    // both operands before it writes the result.
+    Node* out = nullptr;
+    if (l && r) {
+        if (l->value->owner == l) {
+            out = l;
+            l = nullptr;
+            if (out->name) {
+                zv::heap_free(out->name);
+                out->name = nullptr;
+                out->hash = 0;
+            }
+        } else {
+            out = node_new();
+        }
+    }
     int err = kErrSyntax;
     if (out) {
-        err = binary_value(op->kind, l->value, r->value, out->value, s->unit->ksc5 != 0);
+        err = binary_value(op->kind, l ? l->value : out->value, r->value, out->value, s->unit->ksc5 != 0);
     } else if (l && r) {
         err = kErrAlloc;
     }
@@ -271,47 +286,37 @@ bool apply_unary(Scope* s, const SyntaxNode* op) {
 }
 
 // ---- pending post-increments -------------------------------------------
-
-struct Pending {
-    Node* ref;
-    int32_t delta;
-    Pending* next;
-};
+// The queued reference nodes are chained through their own `next` links.
 
 bool pending_add(Scope* s, Node* n, int32_t delta) {
-    Pending* p = static_cast<Pending*>(zv::heap_alloc(sizeof(Pending)));
-    if (!p) {
-        node_free(n);
-        return false;
-    }
-    p->ref = n;
-    p->delta = delta;
-    Pending** tail = &s->pending;
-    while (*tail) tail = &(*tail)->next;
-    *tail = p;
+    Node** list = delta > 0 ? &s->post_inc : &s->post_dec;
+    n->next = *list;
+    *list = n;
     return true;
 }
 
-bool pending_apply(Scope* s) {
-    bool ok = true;
-    while (Pending* p = s->pending) {
-        s->pending = p->next;
-        if (ok && !step_number(p->ref->value, p->delta)) {
+static bool apply_list(Scope* s, Node** list, int32_t delta, bool ok) {
+    while (Node* n = *list) {
+        *list = n->next;
+        n->next = nullptr;
+        if (ok && !step_number(n->value, delta)) {
             report_error(s, kErrIllegalOperator, s->pos);
             ok = false;
         }
-        node_free(p->ref);
-        zv::heap_free(p);
+        node_free(n);
     }
     return ok;
 }
 
+bool pending_apply(Scope* s) {
+    bool ok = apply_list(s, &s->post_inc, 1, true);
+    return apply_list(s, &s->post_dec, -1, ok);
+}
+
 void pending_drop(Scope* s) {
-    while (Pending* p = s->pending) {
-        s->pending = p->next;
-        node_free(p->ref);
-        zv::heap_free(p);
-    }
+    node_list_free(s->post_inc);
+    node_list_free(s->post_dec);
+    s->post_inc = s->post_dec = nullptr;
 }
 
 }  // namespace ksc

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "error.h"
+#include "eval.h"
 #include "lexer.h"
 #include "platform.h"
 
@@ -15,6 +16,7 @@ constexpr size_t kStackReserve = 256 * 1024;
 void syntax_free(SyntaxNode* seq) {
     while (seq) {
         SyntaxNode* next = seq->next;
+        if (seq->spare) scope_free(seq->spare);
         syntax_free(seq->sub);
         zv::heap_free(seq->text);
         zv::heap_free(seq);

@@ -120,8 +120,17 @@ bool node_set_key(Node* node, const char16_t* key) {
     return true;
 }
 
+// Identical texts are equal under any comparison, so the platform's
+// (possibly locale-aware and slow) comparison is asked only when they differ.
+static bool same_text(const char16_t* a, const char16_t* b) {
+    const char16_t* p = a;
+    const char16_t* q = b;
+    while (*p && *p == *q) ++p, ++q;
+    return *p == *q || zv::text_equal(a, b);
+}
+
 bool name_equal(const Node* node, const char16_t* lowered, int32_t hash) {
-    return node->hash == hash && node->name && zv::text_equal(node->name, lowered);
+    return node->hash == hash && node->name && same_text(node->name, lowered);
 }
 
 // ---- pinned references -------------------------------------------------
@@ -183,8 +192,8 @@ static void value_release(Value* v) {
 void node_free(Node* n) {
     if (n == nullptr || n == reinterpret_cast<Node*>(-1) || n == reinterpret_cast<Node*>(-2)) return;
     pos_cache_forget(n);
-    zv::heap_free(n->name);
-    zv::heap_free(n->label);
+    if (n->name) zv::heap_free(n->name);
+    if (n->label) zv::heap_free(n->label);
     if (Value* v = n->value) {
         if (v->owner == n)
             value_release(v);
