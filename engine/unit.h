@@ -16,8 +16,8 @@ struct LoadedLibrary {
 ScriptUnit* unit_new_root(const char16_t* directory, const char16_t* name, bool strict, bool ksc5);
 // A root unit without file (line mode).
 ScriptUnit* unit_new_lines(bool ksc5);
-// Reads and parses the unit's file; errors are reported. False when the unit
-// has no sequence afterwards.
+// Reads and parses the unit's file; errors are reported. False when it could
+// not be read or parsed (an empty file loads, with no sequence).
 bool unit_load(ScriptUnit* unit);
 // Parses text (taken over, heap) as the unit's text. False after an error.
 bool unit_parse_text(ScriptUnit* unit, Scope* scope, char16_t* text, size_t len);
