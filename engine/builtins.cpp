@@ -146,6 +146,7 @@ static int32_t KSC_STDCALL bi_setkey(Scope*, Node* args, Node*, char16_t*) {
     if (!e) return 0;
     const Value* k = args->next->next->value;
     const char16_t* key = k->kind == kString ? k->data.s : nullptr;
+    array_keys_changed();
     return node_set_key(e, key) ? 0 : -1;
 }
 

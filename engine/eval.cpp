@@ -150,53 +150,6 @@ static bool push_int(Scope* s, int32_t i) {
     return true;
 }
 
-static int hex_digit(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
-}
-
-// Resolves the escapes of a string literal's body into a new heap string.
-static char16_t* unescape(const char16_t* s) {
-    size_t n = str_len(s);
-    char16_t* out = static_cast<char16_t*>(zv::heap_alloc((n + 1) * sizeof(char16_t)));
-    if (!out) return nullptr;
-    size_t o = 0;
-    for (size_t i = 0; i < n;) {
-        char16_t c = s[i++];
-        if (c != u'\\' || i >= n) {
-            out[o++] = c;
-            continue;
-        }
-        char16_t e = s[i];
-        switch (e) {
-            case u'"': case u'\'': case u'\\': out[o++] = e; ++i; continue;
-            case u'b': out[o++] = u'\b'; ++i; continue;
-            case u'n': out[o++] = u'\n'; ++i; continue;
-            case u'r': out[o++] = u'\r'; ++i; continue;
-            case u't': out[o++] = u'\t'; ++i; continue;
-            case u'x': {
-                ++i;
-                uint32_t v = 0;
-                for (int k = 0; k < 4 && i < n && hex_digit(s[i]) >= 0; ++k) v = v * 16 + uint32_t(hex_digit(s[i++]));
-                out[o++] = char16_t(v);
-                continue;
-            }
-            default:
-                if (e >= u'0' && e <= u'7') {
-                    uint32_t v = 0;
-                    for (int k = 0; k < 6 && i < n && s[i] >= u'0' && s[i] <= u'7'; ++k) v = v * 8 + uint32_t(s[i++] - u'0');
-                    out[o++] = char16_t(v);
-                    continue;
-                }
-                out[o++] = u'\\';  // unknown escape: the backslash stays
-        }
-    }
-    out[o] = 0;
-    return out;
-}
-
 // Gives node n the key (name and hash) of `from`.
 static bool copy_key(Node* n, const char16_t* name, int32_t hash) {
     char16_t* copy = str_dup(name);
@@ -207,6 +160,21 @@ static bool copy_key(Node* n, const char16_t* name, int32_t hash) {
     n->name = copy;
     n->hash = hash;
     return true;
+}
+
+// Elements moved instead of copied must look copied: no labels, reals that
+// are whole numbers stored as integers.
+static void settle_moved(Node* list) {
+    for (Node* e = list; e; e = e->next) {
+        if (e->label) {
+            zv::heap_free(e->label);
+            e->label = nullptr;
+        }
+        if (e->value->kind == kReal)
+            value_set_number(e->value, e->value->data.r);
+        else if (e->value->kind == kArray)
+            settle_moved(e->value->data.a);
+    }
 }
 
 // ---- indexing -----------------------------------------------------------
@@ -235,14 +203,7 @@ static bool do_index(Scope* s, const SyntaxNode* op) {
                 value_clear(a);
                 a->kind = kArray;
             }
-            Node* last = nullptr;
-            for (Node* e = a->data.a; e; e = e->next) {
-                if (name_equal(e, key, hash)) {
-                    elem = e;
-                    break;
-                }
-                last = e;
-            }
+            elem = array_find_key(a, key, hash);
             if (!elem) {
                 if (!(elem = node_new())) {
                     err = kErrAlloc;
@@ -250,10 +211,7 @@ static bool do_index(Scope* s, const SyntaxNode* op) {
                     elem->name = key;
                     key = nullptr;
                     elem->hash = hash;
-                    if (last)
-                        last->next = elem;
-                    else
-                        a->data.a = elem;
+                    array_append(a, elem);
                 }
             }
             zv::heap_free(key);
@@ -270,21 +228,17 @@ static bool do_index(Scope* s, const SyntaxNode* op) {
             // Empty arrays grow like any other: a = {}; a[2] = 1 gives {0,0,1}.
             elem = list_at(a->data.a, pos);
             if (!elem) {
-                Node* last = list_last(a->data.a);
-                int32_t have = a->data.a ? list_length(a->data.a) : 0;
-                for (int32_t k = have; k <= pos; ++k) {
+                int32_t last_pos;
+                list_last(a->data.a, &last_pos);
+                for (int32_t k = last_pos + 1; k <= pos; ++k) {
                     Node* e = node_new();
                     if (!e) {
                         err = kErrAlloc;
                         break;
                     }
-                    if (last)
-                        last->next = e;
-                    else
-                        a->data.a = e;
-                    last = e;
+                    array_append(a, e);
+                    elem = e;
                 }
-                if (!err) elem = last;
                 if (!err) list_at(a->data.a, pos);  // remember the new end
             }
         }
@@ -358,9 +312,15 @@ static bool do_array_literal(Scope* s, const SyntaxNode* n) {
 
 // ---- switch -------------------------------------------------------------
 
+static bool settle_condition(Scope* s);
+
 static int do_switch(Scope* s, const SyntaxNode* n, Value* result) {
     Node* v = stack_pop(s);
     if (!v) return fail(s, kErrSyntax, n->pos), kWalkError;
+    if (!settle_condition(s)) {
+        node_free(v);
+        return kWalkError;
+    }
     Scope body;
     scope_init(&body, s->unit, s);
     const SyntaxNode* start = nullptr;
@@ -414,6 +374,13 @@ static int do_call(Scope* s, const SyntaxNode* n, Value* result) {
     return kWalkDone;
 }
 
+// A condition has been taken: post-increments written in it happen now, as
+// at a statement end. Otherwise `while (i++ < 10)` would never see i grow,
+// since no statement ends in its scope until the loop is over.
+static bool settle_condition(Scope* s) {
+    return !(s->post_inc || s->post_dec) || pending_apply(s);
+}
+
 // ---- blocks -------------------------------------------------------------
 
 // Runs a block in a child scope. The block's spare scope is used when it is
@@ -456,7 +423,16 @@ static bool run_step(Scope* s, const SyntaxNode* n) {
     return root->step && root->step(s, n, root->step_ctx) != 0;
 }
 
+// A walk stops with "Nesting too deep" when less native stack than this is
+// left: blocks nested some ten thousand deep still parse, but every level of
+// the walk takes a frame of its own.
+constexpr size_t kWalkStackReserve = 256 * 1024;
+
 int walk(Scope* s, const SyntaxNode* n, Value* result, int32_t stop_kind) {
+    if (n && zv::stack_remaining() < kWalkStackReserve) {
+        report_error(s, kErrTooDeep, n->pos);
+        return kWalkError;
+    }
     int rc = kWalkDone;
     const bool stepping = s->unit->root->step != nullptr;
     while (n && n->kind != stop_kind) {
@@ -481,7 +457,7 @@ int walk(Scope* s, const SyntaxNode* n, Value* result, int32_t stop_kind) {
             }
             case SK_STRING: {
                 Node* v = node_new();
-                char16_t* text = v ? unescape(n->text) : nullptr;
+                char16_t* text = v ? str_dup(n->text) : nullptr;
                 if (!text) {
                     node_free(v);
                     goto alloc_failed;
@@ -526,7 +502,34 @@ int walk(Scope* s, const SyntaxNode* n, Value* result, int32_t stop_kind) {
                     fail(s, kErrSyntax, n->pos);
                     goto done;
                 }
-                if (!value_assign(target->value, v->value)) {
+                if (v->value->owner == v && target->value->owner != target &&
+                    (v->value->kind == kString || v->value->kind == kArray) &&
+                    ((next && next->kind == SK_END_SEMI) ||
+                     (!s->line_mode && (!next || next->kind == SK_END_LINE)))) {
+                    // A statement of its own (`s = s + "x"`): the temporary's
+                    // text or elements move into the variable instead of being
+                    // copied; what remains on the stack shows the variable.
+                    // Not in line mode at a line feed: the kept value must not
+                    // change with the variable later on.
+                    Node* ref = node_ref(target->value);
+                    if (!ref) {
+                        node_free(v);
+                        node_free(target);
+                        goto alloc_failed;
+                    }
+                    Value old = *target->value;
+                    if (v->value->kind == kArray) settle_moved(v->value->data.a);
+                    target->value->data = v->value->data;
+                    target->value->kind = v->value->kind;
+                    v->value->kind = kInt;
+                    v->value->data.r = 0;
+                    value_clear(&old);
+                    ref->name = v->name;
+                    ref->hash = v->hash;
+                    v->name = nullptr;
+                    node_free(v);
+                    v = ref;
+                } else if (!value_assign(target->value, v->value)) {
                     node_free(v);
                     node_free(target);
                     goto alloc_failed;
@@ -628,6 +631,10 @@ int walk(Scope* s, const SyntaxNode* n, Value* result, int32_t stop_kind) {
                 Node* c = stack_pop(s);
                 bool truth = c && value_truthy(c->value);
                 node_free(c);
+                if (!settle_condition(s)) {
+                    rc = kWalkError;
+                    goto done;
+                }
                 const SyntaxNode* jump = n->next;
                 if (truth) {
                     next = jump->next;
@@ -653,6 +660,10 @@ int walk(Scope* s, const SyntaxNode* n, Value* result, int32_t stop_kind) {
                     Node* c = stack_pop(s);
                     bool truth = c && value_truthy(c->value);
                     node_free(c);
+                    if (!settle_condition(s)) {
+                        rc = kWalkError;
+                        goto done;
+                    }
                     if (!truth) break;  // on to the exit jump
                 }
                 int body = walk(s, n->sub, result);

@@ -78,11 +78,15 @@ static int binary_value(int32_t op, const Value* l, const Value* r, Value* out, 
             return 0;
         }
         if (op != SK_ADD) return kErrIllegalOperator;
-        std::u16string a = value_text(l), b = value_text(r);
-        char16_t* s = static_cast<char16_t*>(zv::heap_alloc((a.size() + b.size() + 1) * sizeof(char16_t)));
+        // Numbers become text; strings are joined straight from their buffers.
+        std::u16string ltext, rtext;
+        const char16_t* a = l->kind == kString ? (l->data.s ? l->data.s : u"") : (ltext = value_text(l)).c_str();
+        const char16_t* b = r->kind == kString ? (r->data.s ? r->data.s : u"") : (rtext = value_text(r)).c_str();
+        size_t na = str_len(a), nb = str_len(b);
+        char16_t* s = static_cast<char16_t*>(zv::heap_alloc((na + nb + 1) * sizeof(char16_t)));
         if (!s) return kErrAlloc;
-        memcpy(s, a.data(), a.size() * sizeof(char16_t));
-        memcpy(s + a.size(), b.data(), b.size() * sizeof(char16_t));
+        memcpy(s, a, na * sizeof(char16_t));
+        memcpy(s + na, b, nb * sizeof(char16_t));
         value_set_string(out, s);
         return 0;
     }

@@ -24,6 +24,53 @@ void syntax_free(SyntaxNode* seq) {
     }
 }
 
+static int hex_digit(char16_t c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+
+// Resolves the escapes of a string literal's body into a new heap string.
+static char16_t* unescape(const char16_t* s) {
+    size_t n = str_len(s);
+    char16_t* out = static_cast<char16_t*>(zv::heap_alloc((n + 1) * sizeof(char16_t)));
+    if (!out) return nullptr;
+    size_t o = 0;
+    for (size_t i = 0; i < n;) {
+        char16_t c = s[i++];
+        if (c != u'\\' || i >= n) {
+            out[o++] = c;
+            continue;
+        }
+        char16_t e = s[i];
+        switch (e) {
+            case u'"': case u'\'': case u'\\': out[o++] = e; ++i; continue;
+            case u'b': out[o++] = u'\b'; ++i; continue;
+            case u'n': out[o++] = u'\n'; ++i; continue;
+            case u'r': out[o++] = u'\r'; ++i; continue;
+            case u't': out[o++] = u'\t'; ++i; continue;
+            case u'x': {
+                ++i;
+                uint32_t v = 0;
+                for (int k = 0; k < 4 && i < n && hex_digit(s[i]) >= 0; ++k) v = v * 16 + uint32_t(hex_digit(s[i++]));
+                out[o++] = char16_t(v);
+                continue;
+            }
+            default:
+                if (e >= u'0' && e <= u'7') {
+                    uint32_t v = 0;
+                    for (int k = 0; k < 6 && i < n && s[i] >= u'0' && s[i] <= u'7'; ++k) v = v * 8 + uint32_t(s[i++] - u'0');
+                    out[o++] = char16_t(v);
+                    continue;
+                }
+                out[o++] = u'\\';  // unknown escape: the backslash stays
+        }
+    }
+    out[o] = 0;
+    return out;
+}
+
 namespace {
 
 struct Builder {
@@ -296,9 +343,11 @@ emit_prefixes:
     return true;
 }
 
-// Copies a string literal's body; escapes are resolved when it is evaluated.
+// A string literal's body with its escapes resolved once, here.
 bool Parser::parse_string_literal(SyntaxNode* n) {
-    n->text = str_dup(ls.text_start, size_t(ls.text_end - ls.text_start));
+    char16_t* body = str_dup(ls.text_start, size_t(ls.text_end - ls.text_start));
+    n->text = body ? unescape(body) : nullptr;
+    zv::heap_free(body);
     return n->text || error(kErrAlloc);
 }
 

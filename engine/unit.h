@@ -24,6 +24,9 @@ bool unit_parse_text(ScriptUnit* unit, Scope* scope, char16_t* text, size_t len)
 // Loads a function library and appends it to the root's list; false when it
 // cannot be loaded (which scripts treat silently).
 bool unit_load_library(ScriptUnit* unit, const char16_t* name);
+// Executes #import, #library and #option for the parser (kind from
+// parser.h). False after a reported error.
+bool run_directive(Scope* scope, ScriptUnit* unit, int kind, const char16_t* arg, const char16_t* pos);
 // Frees the root and everything hanging off it.
 void unit_free(ScriptUnit* root);
 

@@ -2,6 +2,8 @@
 #include "value.h"
 
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform.h"
@@ -68,8 +70,25 @@ static struct {
     int32_t pos;
 } g_pos_cache;
 
+// Side index of the keys of one large array (the one used last). Elements
+// are only ever appended by the engine and lists are freed whole, so the
+// index stays right until its first element is freed or keys are renamed.
+static struct KeyIndex {
+    Node* head = nullptr;
+    Node* tail = nullptr;
+    // First element of each key, by the key text (which the nodes own).
+    std::unordered_map<std::u16string_view, Node*> first;
+} g_key_index;
+constexpr int32_t kIndexAbove = 32;  // shorter arrays are simply scanned
+
+void array_keys_changed() {
+    g_key_index.head = g_key_index.tail = nullptr;
+    g_key_index.first.clear();
+}
+
 static void pos_cache_forget(const Node* n) {
     if (n == g_pos_cache.head || n == g_pos_cache.node) g_pos_cache.head = g_pos_cache.node = nullptr;
+    if (n == g_key_index.head) array_keys_changed();
 }
 
 // ---- names -------------------------------------------------------------
@@ -391,6 +410,54 @@ Node* list_last(Node* head) {
     g_pos_cache.node = n;
     g_pos_cache.pos = i;
     return n;
+}
+
+Node* list_last(Node* head, int32_t* pos) {
+    Node* n = list_last(head);
+    *pos = n ? g_pos_cache.pos : -1;
+    return n;
+}
+
+Node* array_find_key(Value* array, const char16_t* lowered, int32_t hash) {
+    Node* head = array->data.a;
+    if (head && head == g_key_index.head) {
+        auto it = g_key_index.first.find(std::u16string_view(lowered));
+        return it == g_key_index.first.end() ? nullptr : it->second;
+    }
+    int32_t count = 0;
+    Node* found = nullptr;
+    Node* last = nullptr;
+    for (Node* e = head; e; e = e->next, ++count) {
+        if (!found && e->hash == hash && name_equal(e, lowered, hash)) {
+            found = e;
+            if (count < kIndexAbove) return found;
+        }
+        last = e;
+    }
+    if (count > kIndexAbove) {
+        array_keys_changed();
+        g_key_index.first.reserve(size_t(count));
+        for (Node* e = head; e; e = e->next)
+            if (e->name) g_key_index.first.emplace(std::u16string_view(e->name), e);
+        g_key_index.head = head;
+        g_key_index.tail = last;
+    }
+    return found;
+}
+
+void array_append(Value* array, Node* element) {
+    Node* head = array->data.a;
+    if (!head) {
+        array->data.a = element;
+        return;
+    }
+    bool indexed = head == g_key_index.head;
+    Node* last = indexed ? g_key_index.tail : list_last(head);
+    last->next = element;
+    if (indexed) {
+        g_key_index.tail = element;
+        if (element->name) g_key_index.first.emplace(std::u16string_view(element->name), element);
+    }
 }
 
 int32_t list_length(const Node* head) {

@@ -85,7 +85,18 @@ void value_set_string(Value* v, char16_t* s);
 // The element at position pos of the list, or null.
 Node* list_at(Node* head, int32_t pos);
 Node* list_last(Node* head);
+// The last element and its position (-1 for an empty list).
+Node* list_last(Node* head, int32_t* pos);
 int32_t list_length(const Node* head);
+
+// Keyed access to an array value (kind kArray). Large arrays get a hash
+// index on the side, so keyed inserts and lookups stay fast; the element
+// list itself is unchanged.
+Node* array_find_key(Value* array, const char16_t* lowered, int32_t hash);
+// Appends an element (already carrying its key, if any) to the array.
+void array_append(Value* array, Node* element);
+// Keys of existing elements were changed in place (setkey).
+void array_keys_changed();
 
 // ---- pinned references -------------------------------------------------
 // An element reference keeps the element's value alive even when its array is
