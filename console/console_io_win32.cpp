@@ -13,8 +13,18 @@ namespace zvs {
 void con_init() { setlocale(LC_CTYPE, ""); }
 
 void con_write(const std::u16string& text) {
-    // Wide output through the C runtime, converted with the LC_CTYPE code page.
-    fputws(reinterpret_cast<const wchar_t*>(text.c_str()), stdout);
+    // Text goes out in the code page of the character-type locale. The C
+    // runtime's wide output stops at the first character that code page
+    // cannot show, losing the rest of the line; converting here puts a '?'
+    // in its place instead.
+    if (text.empty()) return;
+    UINT cp = ___lc_codepage_func();
+    const wchar_t* w = reinterpret_cast<const wchar_t*>(text.data());
+    int n = WideCharToMultiByte(cp, 0, w, int(text.size()), nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return;
+    std::vector<char> bytes(static_cast<size_t>(n));
+    WideCharToMultiByte(cp, 0, w, int(text.size()), bytes.data(), n, nullptr, nullptr);
+    fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
 void con_flush() { fflush(stdout); }

@@ -387,6 +387,18 @@ TEST(ZvsCmdImport, ScriptDirectoryFirstThenCurrentDirectory) {
 
 // ---- encoding ------------------------------------------------------------------
 
+TEST(ZvsCmdEncoding, CharactersTheConsoleCannotShowDoNotCutTheLine) {
+  // U+3042 and U+0416: an English Windows console shows neither, a Japanese
+  // one both; either way the rest of the line must still come out.
+  Result r = run_script("print(\"a\" + char(12354) + \"b\" + char(1046) + \"c\")\nprint(\"|end\")");
+  EXPECT_EQ(r.exit_code, 0);
+#ifdef _WIN32
+  EXPECT_EQ(r.out, japanese() ? "a\xE3\x81\x82" "b\xD0\x96" "c|end" : "a?b?c|end");
+#else
+  EXPECT_EQ(r.out, "a\xE3\x81\x82" "b\xD0\x96" "c|end");
+#endif
+}
+
 TEST(ZvsCmdEncoding, Utf8ScriptsWithAndWithoutByteOrderMark) {
   const std::string text = sample_text();
   const std::string body = "s = \"" + text + "\"\nprint(s + \"|\" + length(s) + \"|\")\nx = 1 / 0\n";
