@@ -1,0 +1,18 @@
+// The catalogue of exported functions (catalogue.inc), as a table.
+#pragma once
+
+#include <cstddef>
+
+#include "engine.h"
+
+namespace deskops {
+
+struct CatalogueEntry {
+    const char* name;  // as scripts call it; the export is _lib_func_<name>
+    ksc::NativeFunc function;
+};
+
+// The whole catalogue in the order of catalogue.inc.
+const CatalogueEntry* catalogue(size_t* count);
+
+}  // namespace deskops

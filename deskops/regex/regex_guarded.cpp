@@ -1,0 +1,288 @@
+// The guarded matcher: the plain depth-first search with three additions
+// that never change the result of a search the plain matcher finishes.
+//
+// 1. Cut of empty cycles. Every cycle passes through a loop state (the
+//    state of a repetition). Entering a loop state at the position it is
+//    already in progress at repeats an exploration that contains itself: the
+//    plain matcher never returns from it. The guarded matcher treats that
+//    transition as failing.
+// 2. Failure memo. Slots are written while matching but never read, so the
+//    exploration below a state entered at a position depends on nothing but
+//    that (state, position), as long as no cut happens. When the exploration
+//    of a join state (one with several ways in) fails, the memo keeps the
+//    pair with the net effect of the slot writes it made: each slot side
+//    written and its final value. A later visit replays those writes instead
+//    of exploring again; since a later write always replaces an earlier one,
+//    the slots end up as a new exploration would leave them.
+//    Where the plain matcher terminates no cut ever happens (a cut is a
+//    cycle it would never leave), so every entry is exact. Where it would
+//    not, each (state, position) is explored once and its first outcome
+//    stands, which bounds the work by states times positions.
+// 3. A loop over one consuming transition without marks (a simple loop)
+//    runs in one frame while the memo is off: a greedy one takes its run of
+//    characters at once and gives them back one by one, a lazy one takes
+//    them one by one. Leaving such a loop where the next unit cannot be
+//    consumed after it fails at once, with the marks written that the
+//    exploration would have written on its way (all with that position).
+//
+// The memo starts once the work done on the subject outgrows it, so
+// ordinary patterns pay nothing for it.
+#include "regex_matcher.h"
+
+namespace deskops::regex {
+
+namespace {
+
+uint64_t key_of(int32_t state, int32_t pos) { return uint64_t(uint32_t(state)) << 32 | uint32_t(pos); }
+
+size_t slot_of(const Buf<MemoEntry>& memo, uint64_t key) {
+    uint64_t h = key * 0x9E3779B97F4A7C15ull;
+    return size_t(h >> 32 ^ h) & (memo.size - 1);
+}
+
+const MemoEntry* memo_find(const Matcher& m, uint64_t key) {
+    if (m.memo.size == 0) return nullptr;
+    for (size_t i = slot_of(m.memo, key);; i = (i + 1) & (m.memo.size - 1)) {
+        const MemoEntry& e = m.memo[i];
+        if (e.key == key) return &e;
+        if (e.key == kNoKey) return nullptr;
+    }
+}
+
+void memo_insert(Buf<MemoEntry>& memo, const MemoEntry& e) {
+    size_t i = slot_of(memo, e.key);
+    while (memo[i].key != kNoKey) i = (i + 1) & (memo.size - 1);
+    memo[i] = e;
+}
+
+bool memo_grow(Matcher& m) {
+    size_t n = m.memo.size ? m.memo.size * 2 : 1024;
+    Buf<MemoEntry> bigger;
+    if (n < m.memo.size || !bigger.resize(n, MemoEntry{kNoKey, 0, 0})) return false;
+    for (size_t i = 0; i < m.memo.size; ++i)
+        if (m.memo[i].key != kNoKey) memo_insert(bigger, m.memo[i]);
+    m.memo.swap(bigger);
+    return true;
+}
+
+// The memo is a shortcut only: when memory runs out it stops, and the search
+// goes on without it.
+void memo_stop(Matcher& m) {
+    m.memo_on = false;
+    m.memo_after = ~uint64_t(0);
+}
+
+void memo_record(Matcher& m, int32_t state, int32_t pos, uint64_t since, const Capture* slots) {
+    uint64_t key = key_of(state, pos);
+    // Present when a state was entered again inside its own exploration.
+    if (memo_find(m, key)) return;
+    if (m.memo_used * 2 >= m.memo.size && !memo_grow(m)) return memo_stop(m);
+    size_t offset = m.memo_writes.size;
+    if (offset > UINT32_MAX - m.last_write.size) return memo_stop(m);
+    for (size_t side = 0; side < m.last_write.size; ++side) {
+        if (m.last_write[side] <= since) continue;
+        const Capture& c = slots[side / 2];
+        if (!m.memo_writes.push(SlotWrite{int32_t(side), side & 1 ? c.end : c.begin})) return memo_stop(m);
+    }
+    memo_insert(m.memo, MemoEntry{key, uint32_t(offset), uint32_t(m.memo_writes.size - offset)});
+    ++m.memo_used;
+}
+
+void write_side(Matcher& m, Capture* slots, int32_t side, int32_t value) {
+    if (side & 1)
+        slots[side / 2].end = value;
+    else
+        slots[side / 2].begin = value;
+    m.last_write[size_t(side)] = ++m.clock;
+}
+
+bool is_run(const GuardFrame& f) { return f.run_cur >= 0; }
+
+// Whether leaving a simple loop at x fails without consuming; if so its
+// marks are written as the exploration would.
+bool exit_fails(Matcher& m, Capture* slots, int32_t exit, int32_t x) {
+    if (exit < 0) return false;
+    const Program& prog = *m.prog;
+    const ExitInfo& ex = prog.exits[size_t(exit)];
+    char16_t c = m.s[x];
+    if (c < 256 ? (ex.low_bits[c >> 5] >> (c & 31)) & 1 : ex.high) return false;
+    if (ex.to_final && (!prog.line_end || at_line_end(m.s, x))) return false;
+    for (uint32_t i = 0; i < ex.sides_count; ++i) write_side(m, slots, prog.exit_sides[ex.sides_offset + i], x);
+    return true;
+}
+
+// Unwinds all frames, newest first, so the in-progress marks are as before
+// the attempt.
+void unwind(Matcher& m) {
+    const Program& prog = *m.prog;
+    for (size_t i = m.stack.size; i-- > 0;) {
+        const GuardFrame& f = m.stack[i];
+        int32_t q = is_run(f) ? f.t : prog.trans[size_t(f.t)].target;
+        if (is_run(f) || (prog.flags[size_t(q)] & S_LOOP)) m.loop_pos[size_t(q)] = f.saved_pos;
+    }
+    m.stack.clear();
+}
+
+}  // namespace
+
+int32_t guarded_attempt(Matcher& m, int32_t p0, Capture* slots) {
+    const Program& prog = *m.prog;
+    const Trans* trans = prog.trans.data;
+    const int32_t* first = prog.first.data;
+    const uint8_t* flags = prog.flags.data;
+    const char16_t* s = m.s;
+    const bool line_end = prog.line_end;
+    const bool icase = m.opt.ignore_case;
+    Buf<GuardFrame>& stack = m.stack;
+    int32_t* loop_pos = m.loop_pos.data;
+
+    int32_t t = first[kStart];
+    int32_t p = p0;
+    for (;;) {
+        if (++m.steps > m.memo_after && !m.memo_on) m.memo_on = true;
+        const Trans& tr = trans[t];
+        int32_t np = p;
+        switch (tr.kind) {
+            case T_END: {
+                // The current state is exhausted: back to the frame below.
+                if (stack.size == 0) return kAttemptFailed;
+                GuardFrame& f = stack.back();
+                if (is_run(f)) {
+                    const int32_t q = f.t;
+                    if (flags[q] & S_SIMPLE_LOOP) {
+                        // One character back in a greedy run, where only leaving
+                        // is left; those that fail at once are passed.
+                        const int32_t exit = trans[first[q] + 1].aux;
+                        int32_t x = f.run_cur;
+                        while (x > f.p && exit_fails(m, slots, exit, x - 1)) --x;
+                        if (x > f.p) {
+                            loop_pos[q] = f.run_cur = p = x - 1;
+                            t = first[q] + 1;
+                            continue;
+                        }
+                    }
+                    // A run given back completely, or a lazy one whose body failed.
+                    loop_pos[q] = f.saved_pos;
+                    t = first[q] + 2;  // the end of the loop state's list
+                } else {
+                    const Trans& ft = trans[f.t];
+                    const int32_t q = ft.target;
+                    if (flags[q] & S_LOOP) loop_pos[q] = f.saved_pos;
+                    if (m.memo_on && (flags[q] & S_JOIN)) {
+                        int32_t pin = f.p;
+                        if (ft.kind >= T_LITERAL) pin += pair_at(s + f.p) ? 2 : 1;
+                        memo_record(m, q, pin, f.clock, slots);
+                    }
+                    t = f.t + 1;
+                }
+                p = f.p;
+                --stack.size;
+                continue;
+            }
+            case T_OPEN:
+            case T_CLOSE:
+                write_side(m, slots, tr.aux * 2 + (tr.kind == T_CLOSE), p);
+                break;
+            case T_EPS: break;
+            default: {
+                char16_t c = s[p];
+                int len;
+                if (c == 0 || (line_end && (c == kCR || c == kLF)) || !consume_test(prog, tr, s + p, icase, &len)) {
+                    ++t;
+                    continue;
+                }
+                np = p + len;
+            }
+        }
+        int32_t q = tr.target;
+        if (q == kFinal) {
+            if (!line_end || at_line_end(s, np)) {
+                unwind(m);
+                return np;
+            }
+            ++t;
+            continue;
+        }
+        uint8_t qf = flags[q];
+        if ((qf & S_LAZY_BACK) && stack.size && is_run(stack.back()) && stack.back().t == q - 1) {
+            // The body of a lazy run took a character: the run goes on there.
+            q = q - 1;
+            stack.back().run_cur = loop_pos[q] = np;
+        } else {
+            if ((qf & S_LOOP) && loop_pos[q] == np) {
+                // Back at a loop state without consuming: cut.
+                ++t;
+                continue;
+            }
+            if (m.memo_on && (qf & S_JOIN)) {
+                if (const MemoEntry* e = memo_find(m, key_of(q, np))) {
+                    for (uint32_t i = 0; i < e->count; ++i) {
+                        const SlotWrite& w = m.memo_writes[e->offset + i];
+                        write_side(m, slots, w.side, w.value);
+                    }
+                    ++t;
+                    continue;
+                }
+            }
+            if (!stack.push(GuardFrame{t, p, -1, 0, m.clock})) {
+                unwind(m);
+                return kNoMemory;
+            }
+            if (qf & S_LOOP) {
+                stack.back().saved_pos = loop_pos[q];
+                loop_pos[q] = np;
+            }
+            t = first[q];
+            p = np;
+            if (!(qf & (S_SIMPLE_LOOP | S_SIMPLE_LAZY)) || m.memo_on) continue;
+            if (qf & S_SIMPLE_LOOP) {
+                // Take the run of single units the body accepts at once.
+                const Trans& body = trans[t];
+                int32_t cur = p;
+                int len;
+                for (char16_t c; (c = s[cur]) != 0 && !(line_end && (c == kCR || c == kLF)) && !pair_at(s + cur) &&
+                                 consume_test(prog, body, s + cur, icase, &len);)
+                    ++cur;
+                if (cur > p) {
+                    m.steps += uint64_t(cur - p);
+                    if (!stack.push(GuardFrame{q, p, cur, p, m.clock})) {
+                        unwind(m);
+                        return kNoMemory;
+                    }
+                    loop_pos[q] = p = cur;
+                }
+                continue;
+            }
+            if (!stack.push(GuardFrame{q, p, p, p, m.clock})) {
+                unwind(m);
+                return kNoMemory;
+            }
+        }
+        // A lazy run at np: leave where that may succeed, else take one more
+        // character; when the body fails too, the run is over.
+        GuardFrame& run = stack.back();
+        const Trans& body = trans[first[q] + 1];
+        const int32_t exit = trans[first[q]].aux;
+        for (;;) {
+            if (!exit_fails(m, slots, exit, np)) {
+                t = first[q];
+                p = np;
+                break;
+            }
+            char16_t c = s[np];
+            int len;
+            if (c == 0 || (line_end && (c == kCR || c == kLF)) || !consume_test(prog, body, s + np, icase, &len)) {
+                loop_pos[q] = run.saved_pos;
+                t = first[q] + 2;
+                p = run.p;
+                --stack.size;
+                break;
+            }
+            np += len;
+            run.run_cur = loop_pos[q] = np;
+            ++m.steps;
+        }
+    }
+}
+
+}  // namespace deskops::regex
