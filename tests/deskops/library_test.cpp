@@ -85,6 +85,7 @@ TEST_F(Library, MissingRequiredArgumentsReturnMinusTwo) {
         {"bytes_to_string", 1}, {"string_to_bytes", 1}, {"json_to_array", 1}, {"array_to_json", 1},
         {"base64_encode", 1},   {"base64_decode", 1}, {"url_encode", 1},      {"url_decode", 1},
         {"header_to_array", 1},
+        {"regex_match", 2},     {"regex_match_all", 2}, {"regex_replace", 3},
 #ifdef _WIN32
         {"find_window", 2},        {"search_window", 2},      {"get_window", 2},        {"get_parent_window", 1},
         {"get_foreground_window", 0}, {"set_foreground_window", 1}, {"get_focus_window", 0}, {"set_focus_window", 1},
