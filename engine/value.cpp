@@ -204,7 +204,7 @@ static void value_release(Value* v) {
         v->owner = &g_parked_marker;
         return;
     }
-    value_clear(v);
+    if (v->kind == kString || v->kind == kArray) value_clear(v);
     value_dealloc(v);
 }
 
