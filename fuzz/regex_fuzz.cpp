@@ -5,10 +5,12 @@
 // UTF-8 (without the NUL the pattern is its own subject).
 //
 // Every input runs regex_match from two starts, the matches of
-// regex_match_all and a replacement with the guarded matcher, which must
-// finish within a time budget (ZV_REGEX_FUZZ_BUDGET_MS, default 2000 ms; an
-// overrun is a finding). Then the plain matcher does the same within a step
-// limit; where it finishes, every result must be the guarded one's.
+// regex_match_all and a replacement with the guarded matcher. Its work must
+// stay within a budget that grows with program size times subject length
+// (an overrun is a finding: the guard is meant to rule out anything worse),
+// and its time within ZV_REGEX_FUZZ_BUDGET_MS (default 30000) as a backstop.
+// Then the plain matcher does the same within a step limit; where it
+// finishes, every result must be the guarded one's.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -25,47 +27,55 @@ namespace rx = deskops::regex;
 
 namespace {
 
-// Bounds that keep one input within the budget: a counted repetition can
-// ask for any size, and the work grows with states times subject units.
+// A counted repetition can ask for any size: bound the program.
 constexpr rx::CompileLimits kLimits = {1 << 14, 1 << 14};
 constexpr size_t kMaxSubject = 2048;
 constexpr uint64_t kPlainSteps = 200000;
 
 using Outcome = std::vector<int32_t>;
 
-// regex_match from two starts, all matches with their slots, replacement.
-Outcome run(const rx::Program* prog, const char16_t* text, const rx::MatchOptions& options, int32_t start) {
+struct Run {
     Outcome out;
+    uint64_t max_steps = 0;  // of one matcher
+};
+
+// regex_match from two starts, all matches with their slots, replacement.
+Run run(const rx::Program* prog, const char16_t* text, const rx::MatchOptions& options, int32_t start) {
+    Run r;
     const int32_t groups = rx::group_count(prog);
     std::vector<rx::Capture> slots(static_cast<size_t>(groups));
+    auto done = [&r](rx::Matcher* m) {
+        if (rx::matcher_steps(m) > r.max_steps) r.max_steps = rx::matcher_steps(m);
+        rx::matcher_free(m);
+    };
     for (int32_t from : {0, start}) {
         rx::Matcher* m = rx::matcher_new(prog, text, options);
-        if (!m) return {rx::kNoMemory};
-        int r = rx::find(m, from, slots.data());
-        rx::matcher_free(m);
-        out.push_back(r);
-        if (r < 0) return out;
-        if (r == 1)
-            for (const rx::Capture& c : slots) out.insert(out.end(), {c.begin, c.end});
+        if (!m) return Run{{rx::kNoMemory}, r.max_steps};
+        int code = rx::find(m, from, slots.data());
+        done(m);
+        r.out.push_back(code);
+        if (code < 0) return r;
+        if (code == 1)
+            for (const rx::Capture& c : slots) r.out.insert(r.out.end(), {c.begin, c.end});
     }
     rx::Matcher* m = rx::matcher_new(prog, text, options);
-    if (!m) return {rx::kNoMemory};
+    if (!m) return Run{{rx::kNoMemory}, r.max_steps};
     rx::Buf<rx::Capture> all;
     int n = rx::collect(m, &all);
-    rx::matcher_free(m);
-    out.push_back(n);
-    if (n < 0) return out;
-    for (size_t i = 0; i < all.size; ++i) out.insert(out.end(), {all[i].begin, all[i].end});
+    done(m);
+    r.out.push_back(n);
+    if (n < 0) return r;
+    for (size_t i = 0; i < all.size; ++i) r.out.insert(r.out.end(), {all[i].begin, all[i].end});
     rx::Buf<char16_t> replaced;
-    if (!rx::substitute(text, groups, all, u"$1<$0>$$", &replaced)) return {rx::kNoMemory};
-    for (size_t i = 0; i < replaced.size; ++i) out.push_back(replaced[i]);
-    return out;
+    if (!rx::substitute(text, groups, all, u"$1<$0>$$", &replaced)) return Run{{rx::kNoMemory}, r.max_steps};
+    for (size_t i = 0; i < replaced.size; ++i) r.out.push_back(replaced[i]);
+    return r;
 }
 
 long budget_ms() {
     static long budget = [] {
         const char* v = std::getenv("ZV_REGEX_FUZZ_BUDGET_MS");
-        return v ? std::atol(v) : 2000L;
+        return v ? std::atol(v) : 30000L;
     }();
     return budget;
 }
@@ -81,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t pattern_len = nul ? size_t(nul - rest) : n;
     char16_t* pattern = zv::utf8_to_utf16(rest, pattern_len);
     char16_t* text = nul ? zv::utf8_to_utf16(nul + 1, n - pattern_len - 1) : zv::utf8_to_utf16(rest, n);
-    if (pattern && text && zv::u16len(text) <= kMaxSubject) {
+    size_t len = text ? zv::u16len(text) : 0;
+    if (pattern && text && len <= kMaxSubject) {
         rx::Program* prog = rx::compile(pattern, kLimits);
         if (prog) {
             rx::MatchOptions guarded;
@@ -89,10 +100,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const int32_t start = int32_t(options_byte >> 1) - 8;
 
             auto t0 = std::chrono::steady_clock::now();
-            Outcome got = run(prog, text, guarded, start);
+            Run got = run(prog, text, guarded, start);
             auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
-            if (ms.count() > budget_ms()) {
-                std::fprintf(stderr, "regex_fuzz: %ld ms for one input (budget %ld ms)\n", long(ms.count()),
+            // Before the memo starts: 4096 + 32 per unit; after it, each
+            // (state, position) is explored about once.
+            const uint64_t bound = 4096 + 32 * (len + 1) + 8 * uint64_t(rx::program_size(prog)) * (len + 2);
+            if (got.max_steps > bound || ms.count() > budget_ms()) {
+                std::fprintf(stderr, "regex_fuzz: %llu steps (bound %llu), %ld ms (budget %ld ms)\n",
+                             (unsigned long long)got.max_steps, (unsigned long long)bound, long(ms.count()),
                              budget_ms());
                 std::abort();
             }
@@ -101,9 +116,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             plain.plain = true;
             plain.step_limit = kPlainSteps;
             // run() ends with the code of the operation that failed, if any.
-            Outcome want = run(prog, text, plain, start);
-            bool finished = want.empty() || want.back() != rx::kStepLimit;
-            if (finished && want != got) {
+            Run want = run(prog, text, plain, start);
+            bool finished = want.out.empty() || want.out.back() != rx::kStepLimit;
+            if (finished && want.out != got.out) {
                 std::fprintf(stderr, "regex_fuzz: guarded and plain matchers differ\n");
                 std::abort();
             }

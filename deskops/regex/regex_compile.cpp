@@ -4,6 +4,9 @@
 // transition goes to the front of its state's list, so the one added last is
 // tried first. The recursion of that scheme runs on an explicit work stack in
 // the same order, so deep patterns cannot exhaust the native stack.
+// Afterwards the lists are laid out in priority order, and the matchers get
+// what they need to know of the states: joins, loops, simple loops with the
+// record of what follows them, and the fewest units any match consumes.
 #include <initializer_list>
 #include <new>
 
@@ -284,8 +287,6 @@ Program* compile(const char16_t* pattern, const CompileLimits& limits) {
 void program_free(Program* program) { delete program; }
 
 int32_t group_count(const Program* program) { return program->groups; }
-bool line_start_flag(const Program* program) { return program->line_start; }
-bool line_end_flag(const Program* program) { return program->line_end; }
-int32_t state_count(const Program* program) { return program->states; }
+size_t program_size(const Program* program) { return program->trans.size; }
 
 }  // namespace deskops::regex

@@ -50,9 +50,8 @@ void program_free(Program* program);
 
 // Number of "(" in the pattern plus 1 (slot 0 is the whole match).
 int32_t group_count(const Program* program);
-bool line_start_flag(const Program* program);
-bool line_end_flag(const Program* program);
-int32_t state_count(const Program* program);
+// Transitions of the compiled program (work bounds in tests).
+size_t program_size(const Program* program);
 
 constexpr uint64_t kMemoAuto = ~uint64_t(0);
 
@@ -75,8 +74,6 @@ struct Matcher;
 // Null when memory runs out. The program and the text must outlive it.
 Matcher* matcher_new(const Program* program, const char16_t* text, const MatchOptions& options);
 void matcher_free(Matcher* m);
-// Units before the first NUL of the subject.
-int32_t matcher_length(const Matcher* m);
 // Transitions examined so far (benchmarks and tests).
 uint64_t matcher_steps(const Matcher* m);
 
@@ -100,7 +97,8 @@ int collect(Matcher* m, Buf<Capture>* matches);
 bool substitute(const char16_t* text, int32_t groups, const Buf<Capture>& matches,
                 const char16_t* replacement, Buf<char16_t>* out);
 
-// The text of a slot, or empty when it is unset (or ends before it begins).
+// Where the text of a slot begins and its length (0 when it ends before it
+// begins); false when the slot is unset.
 bool slot_span(const Capture& c, int32_t* begin, int32_t* length);
 
 }  // namespace deskops::regex

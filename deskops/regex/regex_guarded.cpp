@@ -16,14 +16,18 @@
 //    the slots end up as a new exploration would leave them.
 //    Where the plain matcher terminates no cut ever happens (a cut is a
 //    cycle it would never leave), so every entry is exact. Where it would
-//    not, each (state, position) is explored once and its first outcome
-//    stands, which bounds the work by states times positions.
+//    not, each (state, position) is explored once while the memo is on and
+//    its first outcome stands, which bounds the work by states times
+//    positions.
 // 3. A loop over one consuming transition without marks (a simple loop)
 //    runs in one frame while the memo is off: a greedy one takes its run of
 //    characters at once and gives them back one by one, a lazy one takes
 //    them one by one. Leaving such a loop where the next unit cannot be
 //    consumed after it fails at once, with the marks written that the
 //    exploration would have written on its way (all with that position).
+//    When that is so all along a greedy run, the run is remembered: an
+//    entry further into it fails at once too (the usual case of \w+ tried
+//    at every letter of a word).
 //
 // The memo starts once the work done on the subject outgrows it, so
 // ordinary patterns pay nothing for it.
@@ -98,17 +102,21 @@ void write_side(Matcher& m, Capture* slots, int32_t side, int32_t value) {
 
 bool is_run(const GuardFrame& f) { return f.run_cur >= 0; }
 
-// Whether leaving a simple loop at x fails without consuming; if so its
-// marks are written as the exploration would.
-bool exit_fails(Matcher& m, Capture* slots, int32_t exit, int32_t x) {
+// Whether leaving a simple loop at x fails without consuming anything.
+inline bool exit_blocked(const Matcher& m, int32_t exit, int32_t x) {
     if (exit < 0) return false;
-    const Program& prog = *m.prog;
-    const ExitInfo& ex = prog.exits[size_t(exit)];
+    const ExitInfo& ex = m.prog->exits[size_t(exit)];
     char16_t c = m.s[x];
     if (c < 256 ? (ex.low_bits[c >> 5] >> (c & 31)) & 1 : ex.high) return false;
-    if (ex.to_final && (!prog.line_end || at_line_end(m.s, x))) return false;
+    return !ex.to_final || (m.prog->line_end && !at_line_end(m.s, x));
+}
+
+// The marks a blocked exit writes on its way, all with its position. For a
+// series of blocked exits only the last one's values remain.
+void write_exit_marks(Matcher& m, Capture* slots, int32_t exit, int32_t x) {
+    const Program& prog = *m.prog;
+    const ExitInfo& ex = prog.exits[size_t(exit)];
     for (uint32_t i = 0; i < ex.sides_count; ++i) write_side(m, slots, prog.exit_sides[ex.sides_offset + i], x);
-    return true;
 }
 
 // Unwinds all frames, newest first, so the in-progress marks are as before
@@ -151,10 +159,11 @@ int32_t guarded_attempt(Matcher& m, int32_t p0, Capture* slots) {
                     const int32_t q = f.t;
                     if (flags[q] & S_SIMPLE_LOOP) {
                         // One character back in a greedy run, where only leaving
-                        // is left; those that fail at once are passed.
+                        // is left; blocked exits are passed at once.
                         const int32_t exit = trans[first[q] + 1].aux;
                         int32_t x = f.run_cur;
-                        while (x > f.p && exit_fails(m, slots, exit, x - 1)) --x;
+                        while (x > f.p && exit_blocked(m, exit, x - 1)) --x;
+                        if (x < f.run_cur) write_exit_marks(m, slots, exit, x);
                         if (x > f.p) {
                             loop_pos[q] = f.run_cur = p = x - 1;
                             t = first[q] + 1;
@@ -203,25 +212,72 @@ int32_t guarded_attempt(Matcher& m, int32_t p0, Capture* slots) {
             ++t;
             continue;
         }
-        uint8_t qf = flags[q];
+        const uint8_t qf = flags[q];
         if ((qf & S_LAZY_BACK) && stack.size && is_run(stack.back()) && stack.back().t == q - 1) {
             // The body of a lazy run took a character: the run goes on there.
             q = q - 1;
             stack.back().run_cur = loop_pos[q] = np;
-        } else {
-            if ((qf & S_LOOP) && loop_pos[q] == np) {
-                // Back at a loop state without consuming: cut.
+            goto lazy_run;
+        }
+        if ((qf & S_LOOP) && loop_pos[q] == np) {
+            // Back at a loop state without consuming: cut.
+            ++t;
+            continue;
+        }
+        if (m.memo_on && (qf & S_JOIN)) {
+            if (const MemoEntry* e = memo_find(m, key_of(q, np))) {
+                for (uint32_t i = 0; i < e->count; ++i) {
+                    const SlotWrite& w = m.memo_writes[e->offset + i];
+                    write_side(m, slots, w.side, w.value);
+                }
                 ++t;
                 continue;
             }
-            if (m.memo_on && (qf & S_JOIN)) {
-                if (const MemoEntry* e = memo_find(m, key_of(q, np))) {
-                    for (uint32_t i = 0; i < e->count; ++i) {
-                        const SlotWrite& w = m.memo_writes[e->offset + i];
-                        write_side(m, slots, w.side, w.value);
-                    }
+        }
+        {
+            // Greedy simple loop: its run of characters in one frame.
+            int32_t run_end = -1;   // > np: a run frame ends there
+            int32_t next_t = first[q];
+            int32_t next_p = np;
+            if ((qf & S_SIMPLE_LOOP) && !m.memo_on) {
+                const Trans& body = trans[first[q]];
+                const int32_t exit = trans[first[q] + 1].aux;
+                if (np >= m.run_lo[size_t(q)] && np <= m.run_hi[size_t(q)]) {
+                    // Known to fail from here: only the marks of leaving remain.
+                    if (exit >= 0) write_exit_marks(m, slots, exit, np);
                     ++t;
                     continue;
+                }
+                int32_t cur = np;
+                int len = 0;
+                bool body_failed = true;
+                for (char16_t c; (c = s[cur]) != 0 && !(line_end && (c == kCR || c == kLF));) {
+                    if (!consume_test(prog, body, s + cur, icase, &len)) break;
+                    if (len == 2) {
+                        body_failed = false;  // a pair: taken the ordinary way
+                        break;
+                    }
+                    ++cur;
+                }
+                m.steps += uint64_t(cur - np);
+                if (body_failed) {
+                    // Past the run only leaving is left at each position;
+                    // the blocked ones at the end of the run fail at once.
+                    int32_t x = cur;
+                    while (x >= np && exit_blocked(m, exit, x)) --x;
+                    if (x < cur) write_exit_marks(m, slots, exit, x + 1);
+                    if (x < np) {
+                        // All of it fails, and so does an entry later in the run.
+                        m.run_lo[size_t(q)] = np;
+                        m.run_hi[size_t(q)] = cur;
+                        ++t;
+                        continue;
+                    }
+                    next_t = first[q] + 1;
+                    next_p = x;
+                    if (x > np) run_end = x;
+                } else if (cur > np) {
+                    next_p = run_end = cur;
                 }
             }
             if (!stack.push(GuardFrame{t, p, -1, 0, m.clock})) {
@@ -232,46 +288,40 @@ int32_t guarded_attempt(Matcher& m, int32_t p0, Capture* slots) {
                 stack.back().saved_pos = loop_pos[q];
                 loop_pos[q] = np;
             }
-            t = first[q];
-            p = np;
-            if (!(qf & (S_SIMPLE_LOOP | S_SIMPLE_LAZY)) || m.memo_on) continue;
-            if (qf & S_SIMPLE_LOOP) {
-                // Take the run of single units the body accepts at once.
-                const Trans& body = trans[t];
-                int32_t cur = p;
-                int len;
-                for (char16_t c; (c = s[cur]) != 0 && !(line_end && (c == kCR || c == kLF)) && !pair_at(s + cur) &&
-                                 consume_test(prog, body, s + cur, icase, &len);)
-                    ++cur;
-                if (cur > p) {
-                    m.steps += uint64_t(cur - p);
-                    if (!stack.push(GuardFrame{q, p, cur, p, m.clock})) {
-                        unwind(m);
-                        return kNoMemory;
-                    }
-                    loop_pos[q] = p = cur;
+            t = next_t;
+            p = next_p;
+            if (run_end > np) {
+                if (!stack.push(GuardFrame{q, np, run_end, np, m.clock})) {
+                    unwind(m);
+                    return kNoMemory;
                 }
-                continue;
+                loop_pos[q] = run_end;
             }
-            if (!stack.push(GuardFrame{q, p, p, p, m.clock})) {
+            if (!(qf & S_SIMPLE_LAZY) || m.memo_on) continue;
+            if (!stack.push(GuardFrame{q, np, np, np, m.clock})) {
                 unwind(m);
                 return kNoMemory;
             }
         }
+    lazy_run: {
         // A lazy run at np: leave where that may succeed, else take one more
         // character; when the body fails too, the run is over.
         GuardFrame& run = stack.back();
         const Trans& body = trans[first[q] + 1];
         const int32_t exit = trans[first[q]].aux;
+        int32_t blocked_at = -1;  // the last blocked exit, whose marks remain
         for (;;) {
-            if (!exit_fails(m, slots, exit, np)) {
+            if (!exit_blocked(m, exit, np)) {
+                if (blocked_at >= 0) write_exit_marks(m, slots, exit, blocked_at);
                 t = first[q];
                 p = np;
                 break;
             }
+            blocked_at = np;
             char16_t c = s[np];
             int len;
             if (c == 0 || (line_end && (c == kCR || c == kLF)) || !consume_test(prog, body, s + np, icase, &len)) {
+                write_exit_marks(m, slots, exit, blocked_at);
                 loop_pos[q] = run.saved_pos;
                 t = first[q] + 2;
                 p = run.p;
@@ -282,6 +332,7 @@ int32_t guarded_attempt(Matcher& m, int32_t p0, Capture* slots) {
             run.run_cur = loop_pos[q] = np;
             ++m.steps;
         }
+    }
     }
 }
 

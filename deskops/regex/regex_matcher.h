@@ -51,12 +51,18 @@ struct Matcher {
     MatchOptions opt;
     uint64_t steps = 0;
 
-    // Search: units that can begin a match (null: any unit can).
+    // Search: units that can begin a match (empty: any unit can), and the
+    // same for units below 256 as a table that also stops at NUL.
     Buf<uint32_t> start_bits;
+    uint8_t start_low[256];
 
     Buf<PlainFrame> plain_stack;
     Buf<GuardFrame> stack;
     Buf<int32_t> loop_pos;     // per state: position it is in progress at, or -1
+    // Per greedy simple loop: entered anywhere in [run_lo, run_hi], its whole
+    // exploration fails at once (the run ends at run_hi, and leaving fails
+    // at every position of it).
+    Buf<int32_t> run_lo, run_hi;
     Buf<uint64_t> last_write;  // per slot side: clock of its latest write
     uint64_t clock = 0;
 

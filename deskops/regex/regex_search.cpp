@@ -3,8 +3,10 @@
 // The guarded search skips positions where an attempt cannot succeed: the
 // unit there is none that a consuming transition reachable from the start
 // without consuming could accept, and no empty path leads to the final
-// state. Failed attempts leave nothing behind (the slots are cleared before
-// each), so skipping them changes no result.
+// state; and it stops where less text is left than any match consumes.
+// Failed attempts leave nothing behind (the slots are cleared before each),
+// so skipping them changes no result.
+#include <cstring>
 #include <new>
 
 #include "regex_matcher.h"
@@ -63,7 +65,28 @@ bool build_start_bits(Matcher& m) {
         set_bit(bits, kLF);
     }
     m.start_bits.swap(bits);
+    for (int c = 0; c < 256; ++c) m.start_low[c] = c == 0 || has_bit(m.start_bits.data, char16_t(c));
     return true;
+}
+
+// Units before the first NUL; four at a time where the sanitizers do not
+// watch (a word may reach past the terminator, never past its page).
+size_t text_length(const char16_t* s) {
+    const char16_t* p = s;
+#ifndef ZV_SANITIZE
+    while (reinterpret_cast<uintptr_t>(p) & 7) {
+        if (!*p) return size_t(p - s);
+        ++p;
+    }
+    for (;;) {
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        if ((v - 0x0001000100010001ull) & ~v & 0x8000800080008000ull) break;
+        p += 4;
+    }
+#endif
+    while (*p) ++p;
+    return size_t(p - s);
 }
 
 void clear_slots(Capture* slots, int32_t groups) {
@@ -83,10 +106,10 @@ Matcher* matcher_new(const Program* program, const char16_t* text, const MatchOp
     m->prog = program;
     m->s = text;
     m->opt = options;
-    size_t len = 0;
-    while (text[len] && len < size_t(INT32_MAX) - 4) ++len;
+    size_t len = text_length(text);
     m->len = int32_t(len);
-    bool ok = !text[len] && m->loop_pos.resize(size_t(program->states), -1) &&
+    bool ok = len < size_t(INT32_MAX) - 4 && m->loop_pos.resize(size_t(program->states), -1) &&
+              m->run_lo.resize(size_t(program->states), 1) && m->run_hi.resize(size_t(program->states), 0) &&
               m->last_write.resize(size_t(program->groups) * 2, 0);
     if (ok && !options.plain) ok = build_start_bits(*m);
     if (!ok) {
@@ -101,27 +124,37 @@ Matcher* matcher_new(const Program* program, const char16_t* text, const MatchOp
 }
 
 void matcher_free(Matcher* m) { delete m; }
-int32_t matcher_length(const Matcher* m) { return m->len; }
 uint64_t matcher_steps(const Matcher* m) { return m->steps; }
 
 int search(Matcher* m, int32_t pos, Capture* slots) {
     const char16_t* s = m->s;
     const int32_t groups = m->prog->groups;
     const uint32_t* bits = m->start_bits.size ? m->start_bits.data : nullptr;
+    const uint8_t* low = m->start_low;
+    const bool by_line = m->prog->line_start;
     int32_t p = pos;
     while (s[p]) {
-        // Too little text left for any match.
-        if (m->len - p < m->prog->min_length) return 0;
-        if (bits && !has_bit(bits, s[p])) {
-            if (!m->prog->line_start) {
-                // Same positions as the one-by-one advance, without attempts.
-                char16_t c;
-                while ((c = s[p]) != 0 && !has_bit(bits, c)) p += is_high(c) && s[p + 1] ? 2 : 1;
+        if (bits) {
+            if (!by_line) {
+                // Pass units no match begins with; the same positions as the
+                // one-by-one advance, without attempts.
+                for (char16_t c = s[p];; c = s[p]) {
+                    if (c < 256) {
+                        if (low[c]) break;
+                        ++p;
+                    } else {
+                        if (has_bit(bits, c)) break;
+                        p += is_high(c) && s[p + 1] ? 2 : 1;
+                    }
+                }
+                if (!s[p]) break;
+            } else if (!has_bit(bits, s[p])) {
+                p = advance(*m, p);
                 continue;
             }
-            p = advance(*m, p);
-            continue;
         }
+        // Too little text left for any match.
+        if (m->len - p < m->prog->min_length) return 0;
         clear_slots(slots, groups);
         int32_t end = m->opt.plain ? plain_attempt(*m, p, slots) : guarded_attempt(*m, p, slots);
         if (end >= 0) {
