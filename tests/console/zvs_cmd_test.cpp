@@ -33,22 +33,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-#ifdef _WIN32
-bool japanese() { return (GetThreadLocale() & 0x3FF) == 0x11; }
-#else
-bool japanese() {
-  for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* v = std::getenv(var);
-    if (v && *v) return std::string(v).rfind("ja", 0) == 0;
-  }
-  return false;
-}
-#endif
-
-// The text of the current language.
-std::string tr(const char* english, const char* japanese_text) {
-  return japanese() ? japanese_text : english;
-}
+using zv::test::from_console;
+using zv::test::japanese;
+using zv::test::tr;
 
 #ifdef _WIN32
 std::string convert(const std::string& s, UINT from, UINT to) {
@@ -68,18 +55,6 @@ std::string to_console(const std::string& utf8) {
   return convert(utf8, CP_UTF8, GetACP());
 #else
   return utf8;
-#endif
-}
-
-std::string from_console(const std::string& bytes) {
-#ifdef _WIN32
-  std::string text = convert(bytes, GetACP(), CP_UTF8);
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
-  return out;
-#else
-  return bytes;
 #endif
 }
 

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool japanese() { return (GetThreadLocale() & 0x3FF) == 0x11; }
+using zv::test::japanese;
 
 std::string convert(UINT from, UINT to, const char* s, int n) {
     std::wstring w(size_t(MultiByteToWideChar(from, 0, s, n, nullptr, 0)), L'\0');

@@ -28,23 +28,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-#ifdef _WIN32
-bool japanese() { return (GetThreadLocale() & 0x3FF) == 0x11; }
-bool console_shows_japanese() { return GetACP() == 932; }
+using zv::test::from_console;
+using zv::test::japanese;
+using zv::test::tr;
 
-std::string from_console(const std::string& bytes) {
-    if (bytes.empty()) return bytes;
-    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), &w[0], n);
-    int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
-    std::string text(size_t(m), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), n, &text[0], m, nullptr, nullptr);
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
-    return out;
-}
+#ifdef _WIN32
+bool console_shows_japanese() { return GetACP() == 932; }
 
 std::string system_text(DWORD code) {
     char buf[512];
@@ -56,19 +45,9 @@ std::string system_text(DWORD code) {
     return std::string(buf, size_t(m));
 }
 #else
-bool japanese() {
-    for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* v = std::getenv(var);
-        if (v && *v) return std::string(v).rfind("ja", 0) == 0;
-    }
-    return false;
-}
 bool console_shows_japanese() { return true; }
-std::string from_console(const std::string& bytes) { return bytes; }
 std::string system_text(int code) { return strerror(code); }
 #endif
-
-std::string tr(const char* english, const char* japanese_text) { return japanese() ? japanese_text : english; }
 
 // What the console shows of a line: all of it, or a '?' for each character
 // its code page cannot show.

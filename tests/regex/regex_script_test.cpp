@@ -21,32 +21,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using zv::test::from_console;
+using zv::test::japanese;
+
 #ifdef _WIN32
-bool japanese() { return (GetThreadLocale() & 0x3FF) == 0x11; }
-// The console writes in the ANSI code page (CR LF lines); back to UTF-8.
-std::string from_console(const std::string& bytes) {
-    if (bytes.empty()) return bytes;
-    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), &w[0], n);
-    int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
-    std::string text(size_t(m), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), n, &text[0], m, nullptr, nullptr);
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
-    return out;
-}
 unsigned long process_id() { return GetCurrentProcessId(); }
 #else
-bool japanese() {
-    for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* v = std::getenv(var);
-        if (v && *v) return std::string(v).rfind("ja", 0) == 0;
-    }
-    return false;
-}
-std::string from_console(const std::string& bytes) { return bytes; }
 unsigned long process_id() { return (unsigned long)getpid(); }
 #endif
 

@@ -338,4 +338,38 @@ RunResult run_program(const std::string& program,
 
 #endif
 
+bool japanese() {
+#ifdef _WIN32
+  return (GetThreadLocale() & 0x3FF) == 0x11;
+#else
+  for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* v = std::getenv(var);
+    if (v && *v) return std::string(v).rfind("ja", 0) == 0;
+  }
+  return false;
+#endif
+}
+
+std::string tr(const char* english, const char* japanese_text) {
+  return japanese() ? japanese_text : english;
+}
+
+std::string from_console(const std::string& bytes) {
+#ifdef _WIN32
+  if (bytes.empty()) return bytes;
+  int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+  std::wstring w(size_t(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), &w[0], n);
+  int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
+  std::string text(size_t(m), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), n, &text[0], m, nullptr, nullptr);
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+  return out;
+#else
+  return bytes;
+#endif
+}
+
 }  // namespace zv::test

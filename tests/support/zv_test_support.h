@@ -43,4 +43,13 @@ RunResult run_program(const std::string& program,
                       const std::vector<std::string>& args,
                       const RunOptions& options = {});
 
+// True when the environment asks for Japanese texts (thread locale 0x11 on
+// Windows; LC_ALL, LC_MESSAGES or LANG natively), as the programs decide.
+bool japanese();
+// The text of the current language.
+std::string tr(const char* english, const char* japanese_text);
+// Console output as UTF-8 with LF lines: on Windows the programs write in
+// the ANSI code page with CR LF; natively it is already UTF-8.
+std::string from_console(const std::string& bytes);
+
 }  // namespace zv::test
