@@ -7,6 +7,7 @@
 #include "console_io.h"
 #include "error.h"
 #include "eval.h"
+#include "host.h"
 #include "platform.h"
 #include "unit.h"
 
@@ -84,29 +85,6 @@ void print_result(const Value* v) {
 
 // ---- running a file -----------------------------------------------------
 
-bool add_arguments(Scope* top, const std::vector<std::u16string>& args, size_t first) {
-    if (first >= args.size()) return true;
-    Node* argv = scope_add(top, u"argv", name_hash(u"argv"));
-    if (!argv) return false;
-    argv->value->kind = kArray;
-    Node** tail = &argv->value->data.a;
-    for (size_t i = first; i < args.size(); ++i) {
-        Node* e = node_new();
-        char16_t* s = e ? str_dup(args[i].c_str(), args[i].size()) : nullptr;
-        if (!s) {
-            node_free(e);
-            return false;
-        }
-        value_set_string(e->value, s);
-        *tail = e;
-        tail = &e->next;
-    }
-    Node* argc = scope_add(top, u"argc", name_hash(u"argc"));
-    if (!argc) return false;
-    argc->value->data.i = int32_t(args.size() - first);
-    return true;
-}
-
 int run_file(const std::u16string& path, const std::vector<std::u16string>& args, size_t first_arg, bool basic,
              bool strict) {
     std::u16string dir, name;
@@ -123,22 +101,14 @@ int run_file(const std::u16string& path, const std::vector<std::u16string>& args
         return -1;
     }
     Scope* top = scope_new(unit, nullptr);
-    if (!top || !add_arguments(top, args, first_arg)) {
+    if (!top || !host_add_arguments(top, args, first_arg)) {
         scope_free(top);
         unit_free(unit);
         return -1;
     }
-    unit->top_scope = top;
     Value result;
-    result_init(&result);
-    int rc = walk(top, unit->sequence, &result);
-    stack_clear(top);
-    if (rc == kWalkBreak || rc == kWalkContinue) {
-        report_error(top, kErrSyntax, top->pos);
-    } else if (rc != kWalkError) {
-        if (unit->step) unit->step(top, nullptr, unit->step_ctx);
-        if (result.kind != kNoValue) print_result(&result);
-    }
+    int rc = host_run(top, &result);
+    if (rc != kWalkError && rc != kWalkBreak && rc != kWalkContinue && result.kind != kNoValue) print_result(&result);
     value_clear(&result);
     zvs::con_flush();
     unit_free(unit);

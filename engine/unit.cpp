@@ -69,33 +69,51 @@ bool unit_parse_text(ScriptUnit* unit, Scope* scope, char16_t* text, size_t len)
     return ok;
 }
 
-bool unit_load(ScriptUnit* unit) {
-    Scope report;
-    scope_init(&report, unit, nullptr);
-    std::u16string path = unit->directory;
-    path += unit->name;
+char16_t* read_script_text(const char16_t* path, size_t* len, bool* unreadable) {
+    *unreadable = false;
     char* data = nullptr;
     size_t size = 0;
-    if (!zv::read_file(path.c_str(), &data, &size)) {
-        report_error(&report, kErrFileOpen, path.c_str());
-        return false;
+    if (!zv::read_file(path, &data, &size)) {
+        *unreadable = true;
+        return nullptr;
     }
     const char* body = data;
-    if (size > 3 && (unsigned char)data[0] == 0xEF && (unsigned char)data[1] == 0xBB &&
+    if (size >= 3 && (unsigned char)data[0] == 0xEF && (unsigned char)data[1] == 0xBB &&
         (unsigned char)data[2] == 0xBF) {
         body += 3;
         size -= 3;
     }
-    size_t len;
-    char16_t* text = zv::utf8_to_utf16(body, size, &len);
+    char16_t* text = zv::utf8_to_utf16(body, size, len);
     zv::heap_free(data);
-    if (!text) {
-        report_error(&report, kErrAlloc, nullptr);
-        return false;
-    }
+    return text;
+}
+
+bool unit_load_text(ScriptUnit* unit, char16_t* text, size_t len) {
+    Scope report;
+    scope_init(&report, unit, nullptr);
     bool ok = unit_parse_text(unit, &report, text, len);
     scope_clear(&report);
-    return ok;  // an empty file is a script that does nothing
+    return ok;  // an empty text is a script that does nothing
+}
+
+bool unit_load(ScriptUnit* unit) {
+    std::u16string path = unit->directory;
+    path += unit->name;
+    size_t len = 0;
+    bool unreadable;
+    char16_t* text = read_script_text(path.c_str(), &len, &unreadable);
+    if (!text) {
+        Scope report;
+        scope_init(&report, unit, nullptr);
+        if (unreadable) {
+            report_error(&report, kErrFileOpen, path.c_str());
+        } else {
+            report_error(&report, kErrAlloc, nullptr);
+        }
+        scope_clear(&report);
+        return false;
+    }
+    return unit_load_text(unit, text, len);
 }
 
 bool unit_load_library(ScriptUnit* unit, const char16_t* name) {

@@ -19,6 +19,13 @@ ScriptUnit* unit_new_lines(bool ksc5);
 // Reads and parses the unit's file; errors are reported. False when it could
 // not be read or parsed (an empty file loads, with no sequence).
 bool unit_load(ScriptUnit* unit);
+// Reads a script file: UTF-8 with or without byte-order mark, as UTF-16 on
+// the process heap. Null when the file cannot be read (unreadable set, the
+// system's last error kept) or memory runs out.
+char16_t* read_script_text(const char16_t* path, size_t* len, bool* unreadable);
+// Parses text (taken over, heap) as the root unit's whole script, reporting
+// errors. False after an error.
+bool unit_load_text(ScriptUnit* unit, char16_t* text, size_t len);
 // Parses text (taken over, heap) as the unit's text. False after an error.
 bool unit_parse_text(ScriptUnit* unit, Scope* scope, char16_t* text, size_t len);
 // Loads a function library and appends it to the root's list; false when it

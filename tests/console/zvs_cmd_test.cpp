@@ -269,9 +269,12 @@ TEST(ZvsCmdErrors, RunTimeErrorStopsTheScriptButExitsWithZero) {
                        "(2): x = (1 + 2\n");
 
   // An empty script is not a failure: it runs and does nothing.
-  r = run_script("");
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, "");
+  // Nor is one that holds only its byte-order mark.
+  for (const char* empty : {"", "\xEF\xBB\xBF"}) {
+    r = run_script(empty);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "");
+  }
 }
 
 TEST(ZvsCmdErrors, MissingScriptFile) {
