@@ -305,7 +305,7 @@ TEST_F(Library, RandomNumbersAndTime) {
     };
     std::string year0 = local(0, "%Y");
     EXPECT_TRUE(year0 == "1970" || year0 == "1969") << year0;
-    const std::string repeated(100, '%');  // fifty "%%"
+    const std::string repeated(100, '%');  // fifty "%%", each giving one "%"
     struct Case {
         deskops_test::Args args;
         std::string expected;
