@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,7 +22,6 @@
 #include "zv_test_support.h"
 
 namespace fs = std::filesystem;
-using deskops_test::Arg;
 using zv::test::eventually;
 using zv::test::text_of;
 
