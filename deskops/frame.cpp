@@ -287,14 +287,15 @@ struct LibraryState {
     int32_t dpi_awareness;
     int32_t scale_percent;
     int32_t operation_wait;
+    uint32_t random_state;
 };
-LibraryState g_state = {nullptr, 0, 100, 0};
+LibraryState g_state = {nullptr, 0, 100, 0, 1};
 
 }  // namespace
 
 void library_start(void* module) {
     g_state.module = module;
-    srand(tick_count());
+    seed_random(tick_count());
     system_start(module);
 }
 
@@ -326,6 +327,17 @@ int32_t to_physical(int32_t v) {
 
 int32_t to_logical(int32_t v) {
     return g_state.dpi_awareness ? mul_div(v, 100, g_state.scale_percent) : v;
+}
+
+// The C runtime's generator keeps its state per thread, so a seed set by the
+// thread that loaded the library would not reach a script running on another
+// thread (the editor runs each script on a new one). This one is
+// process-wide, with the same recurrence and range.
+void seed_random(uint32_t seed) { g_state.random_state = seed; }
+
+int32_t next_random() {
+    g_state.random_state = g_state.random_state * 214013u + 2531011u;
+    return int32_t((g_state.random_state >> 16) & 0x7FFF);
 }
 
 int32_t operation_wait() { return g_state.operation_wait; }

@@ -165,8 +165,8 @@ char16_t* heap_text(const char16_t* s, size_t n);
 
 // ---- process-wide state --------------------------------------------------------
 
-// Library start: keeps the module handle (the string table's home), seeds
-// the pseudo-random generator with the tick count, looks up the optional
+// Library start: keeps the module handle (the string table's home and the
+// dialogs'), seeds the pseudo-random generator with the tick count, looks up the optional
 // system functions and sets up display scaling. DESKOPS calls it when it is
 // attached to a process; zvs_app calls it itself.
 void library_start(void* module);
@@ -184,6 +184,10 @@ int32_t to_physical(int32_t v);
 int32_t to_logical(int32_t v);
 // a * b / c in 64 bits, rounded half away from zero; -1 when c is 0 (MulDiv).
 int32_t mul_div(int32_t a, int32_t b, int32_t c);
+
+// The library's pseudo-random generator (rand): 0..32767, process-wide.
+void seed_random(uint32_t seed);
+int32_t next_random();
 
 // Milliseconds to sleep after each input or window operation (set by `wait`).
 int32_t operation_wait();

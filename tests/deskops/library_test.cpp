@@ -86,7 +86,13 @@ TEST_F(Library, MissingRequiredArgumentsReturnMinusTwo) {
         {"base64_encode", 1},   {"base64_decode", 1}, {"url_encode", 1},      {"url_decode", 1},
         {"header_to_array", 1},
         {"regex_match", 2},     {"regex_match_all", 2}, {"regex_replace", 3},
+        {"sleep", 1},           {"wait", 1},          {"rand", 0},            {"get_time", 0},
+        {"get_timestring", 2},
 #ifdef _WIN32
+        {"message_box", 2},     {"input_text", 1},    {"input_password", 1},  {"input_number", 1},
+        {"get_desktop_size", 0}, {"shell", 1},        {"check_process", 1},   {"file_from_window", 1},
+        {"get_clipboard", 0},   {"set_clipboard", 1}, {"__play_start", 0},    {"__play_end", 0},
+        {"__select_step", 1},
         {"find_window", 2},        {"search_window", 2},      {"get_window", 2},        {"get_parent_window", 1},
         {"get_foreground_window", 0}, {"set_foreground_window", 1}, {"get_focus_window", 0}, {"set_focus_window", 1},
         {"screen_to_client", 3},   {"client_to_screen", 3},   {"get_window_pos", 1},    {"set_window_pos", 3},
@@ -140,6 +146,25 @@ TEST_F(Library, WrongArgumentKindsGiveTheMessages) {
         {"url_encode", {3}, kNotString},
         {"url_decode", {3}, kNotString},
         {"header_to_array", {3}, kNotString},
+        {"sleep", {"10"}, kNotNumber},
+        {"wait", {Arg({})}, kNotNumber},
+        {"get_timestring", {"0", "%Y"}, "第1引数は数値のみです"},
+        {"get_timestring", {0, Arg({})}, kNoArray},
+#ifdef _WIN32
+        // Checked before anything is shown.
+        {"message_box", {Arg({}), "caption"}, kNoArray},
+        {"message_box", {"text", Arg({})}, kNoArray},
+        {"message_box", {"text", "caption", "4"}, "第3引数は数値のみです"},
+        {"input_text", {Arg({})}, kNoArray},
+        {"input_text", {"prompt", Arg({})}, kNoArray},
+        {"input_password", {"prompt", Arg({})}, kNoArray},
+        {"input_number", {Arg({})}, kNoArray},
+        {"input_number", {"prompt", Arg({1})}, kNoArray},
+        {"check_process", {"1"}, kNotNumber},
+        {"file_from_window", {Arg({})}, kNotNumber},
+        {"set_clipboard", {Arg({})}, kNoArray},
+        {"__select_step", {"1"}, kNotNumber},
+#endif
     };
     for (const Case& c : cases) {
         Outcome o = run(c.name, c.args);
@@ -256,6 +281,49 @@ TEST_F(Library, DataFormats) {
         {"header_to_array", {"HTTP/1.1 200 OK"}, "0|0"},
     };
     for (const Case& c : cases) EXPECT_EQ(brief(run(c.name, c.args)), c.expected) << c.name;
+}
+
+TEST_F(Library, RandomNumbersAndTime) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 200; ++i) {
+        Outcome o = run("rand", {});
+        ASSERT_EQ(o.rc, 0);
+        int v = std::stoi(o.value);
+        ASSERT_TRUE(v >= 0 && v <= 32767) << v;
+        seen.insert(o.value);
+    }
+    EXPECT_GT(seen.size(), 190u);
+
+    time_t before = time(nullptr);
+    long long now = std::stoll(run("get_time", {}).value);
+    EXPECT_TRUE(now >= before && now <= time(nullptr)) << now;
+
+    // Expectations from this process's own local time, whatever its zone.
+    auto local = [](time_t t, const char* format) {
+        char buf[256];
+        return std::string(buf, strftime(buf, sizeof buf, format, localtime(&t)));
+    };
+    std::string year0 = local(0, "%Y");
+    EXPECT_TRUE(year0 == "1970" || year0 == "1969") << year0;
+    const std::string repeated(100, '%');  // fifty "%%", each giving one "%"
+    struct Case {
+        deskops_test::Args args;
+        std::string expected;
+    } cases[] = {
+        {{0, "%Y"}, "0|" + year0},
+        {{1700000000.9, "%Y/%m/%d %H:%M:%S %%"}, "0|" + local(1700000000, "%Y/%m/%d %H:%M:%S %%")},
+        {{1700000000, 12}, "0|12"},
+        // Conversions the C runtime does not define stay as written.
+        {{1700000000, "%Q|%|%E%Y%"}, "0|%Q|%|%E" + local(1700000000, "%Y") + "%"},
+        {{1700000000, "\xE6\x97\xA5%d"}, "0|\xE6\x97\xA5" + local(1700000000, "%d")},
+        // At most 255 units.
+        {{0, repeated + repeated + repeated + repeated + repeated + repeated}, "0|" + std::string(255, '%')},
+        {{-1, "%Y"}, "-1|"},
+#ifdef _WIN32
+        {{1700000000, "%#d"}, "0|" + local(1700000000, "%#d")},  // the Windows runtime's flag
+#endif
+    };
+    for (const Case& c : cases) EXPECT_EQ(brief(run("get_timestring", c.args)), c.expected);
 }
 
 TEST_F(Library, PutLogAppendsTimeStampedLines) {

@@ -1,0 +1,459 @@
+// The dialog, desktop, process, clipboard and play-notification functions on
+// a real desktop (Windows, or Wine on a display). zvs_cmd scripts that
+// import DESKOPS call them while the test plays the user (it fills in and
+// presses the dialogs) and the recorder (a window of class "zarvo-bot_main"
+// that records what it is posted). Runs in an English and a Japanese
+// environment: the engine's texts around the library's messages differ.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "catalogue.h"
+#include "deskops_call.h"
+#include "dialog_ids.h"
+#include "frame.h"
+#include "target_driver.h"
+#include "zv_test_support.h"
+
+namespace fs = std::filesystem;
+using zv::test::eventually;
+using zv::test::text_of;
+
+namespace {
+
+const wchar_t kTextCaption[] = L"入力してクリップボードにセット";
+const wchar_t kNumberCaption[] = L"数値入力";
+const wchar_t kPasswordCaption[] = L"パスワード入力";
+
+std::string utf8(const std::wstring& w) { return deskops_test::utf8(std::u16string(w.begin(), w.end())); }
+
+std::string convert(UINT from, UINT to, const std::string& s) {
+    std::wstring w(size_t(MultiByteToWideChar(from, 0, s.data(), int(s.size()), nullptr, 0)), L'\0');
+    MultiByteToWideChar(from, 0, s.data(), int(s.size()), &w[0], int(w.size()));
+    std::string out(size_t(WideCharToMultiByte(to, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr)), '\0');
+    WideCharToMultiByte(to, 0, w.data(), int(w.size()), &out[0], int(out.size()), nullptr, nullptr);
+    return out;
+}
+
+// What the console shows of a text (the ANSI code page, "?" for the rest).
+std::string shown(const std::string& text) { return convert(CP_ACP, CP_UTF8, convert(CP_UTF8, CP_ACP, text)); }
+
+std::string system_text(DWORD code) {
+    wchar_t buf[256];
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buf, 256,
+                             nullptr);
+    while (n && wcschr(L"\r\n \t", buf[n - 1])) --n;
+    return utf8(std::wstring(buf, n));
+}
+
+INT_PTR CALLBACK passive_dialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+bool have_desktop() {
+    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    if (probe) DestroyWindow(probe);
+    return probe != nullptr;
+}
+
+ksc::NativeFunc fn(const char* name) {
+    size_t count = 0;
+    const deskops::CatalogueEntry* entries = deskops::catalogue(&count);
+    for (size_t i = 0; i < count; ++i)
+        if (std::string(entries[i].name) == name) return entries[i].function;
+    ADD_FAILURE() << name << " is not catalogued";
+    return nullptr;
+}
+
+// A ksc string literal of the text (paths hold backslashes).
+std::string literal(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) out += c == '\\' || c == '"' ? std::string("\\") + c : std::string(1, c);
+    return out + "\"";
+}
+
+std::string brief(const deskops_test::Outcome& o) {
+    return std::to_string(o.rc) + "|" + (o.rc == -1 ? o.error : o.value);
+}
+
+// ---- the user of the dialogs ---------------------------------------------------
+
+// One dialog the user answers: found by class and caption, optionally
+// typed into, then closed with a button.
+struct Answer {
+    const wchar_t* caption;
+    int button;                // IDOK, IDCANCEL, IDYES, IDNO
+    const wchar_t* typed;      // null: the edit field is left as it is
+    bool read_edit = true;     // false for a password field
+    // What the user saw: the label (or message text) and the edit field.
+    std::string label = {}, edit = {};
+    bool found = false, foreground = false;
+};
+
+// Answers the dialogs in order on a thread of its own while a script runs.
+class DialogUser {
+public:
+    explicit DialogUser(std::vector<Answer>* answers) : thread_([this, answers] { answer_all(*answers); }) {}
+    ~DialogUser() { thread_.join(); }
+
+private:
+    static void answer_all(std::vector<Answer>& answers) {
+        HWND previous = nullptr;
+        for (Answer& a : answers) {
+            HWND dialog = nullptr;
+            a.found = eventually([&] {
+                dialog = FindWindowW(L"#32770", a.caption);
+                return dialog && dialog != previous && IsWindowVisible(dialog);
+            }, 20000);
+            if (!a.found) return;
+            DWORD owner = 0;
+            GetWindowThreadProcessId(dialog, &owner);
+            a.found = owner != GetCurrentProcessId();
+            a.foreground = eventually([&] { return GetForegroundWindow() == dialog; }, 3000);
+            HWND label = GetDlgItem(dialog, label_id(a));
+            a.label = utf8(text_of(label));
+            HWND edit = GetDlgItem(dialog, ZV_CONTROL_INPUT_EDIT);
+            if (edit && a.read_edit) a.edit = utf8(text_of(edit));
+            if (edit && a.typed) {
+                DWORD_PTR ignored;
+                SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a.typed), SMTO_NORMAL, 5000,
+                                    &ignored);
+            }
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(a.button, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, a.button)));
+            // The next dialog may carry the same caption: wait for this one
+            // to go first (under Wine without a window manager a hidden
+            // window takes two seconds to go).
+            eventually([&] { return !IsWindow(dialog); }, 20000);
+            previous = dialog;
+        }
+    }
+    // Message boxes show their text in control 0xFFFF.
+    static int label_id(const Answer& a) {
+        return a.button == IDYES || a.button == IDNO ? 0xFFFF : ZV_CONTROL_INPUT_LABEL;
+    }
+
+    std::thread thread_;
+};
+
+// ---- the recorder ------------------------------------------------------------------
+
+struct Posted {
+    UINT message;
+    int wparam, lparam;
+    bool operator==(const Posted& o) const { return message == o.message && wparam == o.wparam && lparam == o.lparam; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Posted& p) {
+    return out << "{" << p.message << ", " << p.wparam << ", " << p.lparam << "}";
+}
+
+// A window of class "zarvo-bot_main" on a thread with its own message loop,
+// recording the play notifications it receives.
+class Recorder {
+public:
+    Recorder() : thread_([this] { run(); }) { eventually([this] { return window_ != nullptr; }); }
+    ~Recorder() {
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+        thread_.join();
+    }
+    bool started() const { return window_ != nullptr; }
+    std::vector<Posted> received() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return received_;
+    }
+
+private:
+    static LRESULT CALLBACK proc(HWND w, UINT message, WPARAM wparam, LPARAM lparam) {
+        auto* self = reinterpret_cast<Recorder*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+        if (self && (message == 1134 || message == 1135 || message == 1425)) {
+            std::lock_guard<std::mutex> lock(self->mutex_);
+            self->received_.push_back({message, int(wparam), int(lparam)});
+            return 0;
+        }
+        if (message == WM_DESTROY) PostQuitMessage(0);
+        return DefWindowProcW(w, message, wparam, lparam);
+    }
+    void run() {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"zarvo-bot_main";
+        RegisterClassW(&wc);
+        HWND w = CreateWindowExW(0, wc.lpszClassName, L"recorder", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                 nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        window_ = w;
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+        UnregisterClassW(wc.lpszClassName, wc.hInstance);
+    }
+
+    std::mutex mutex_;
+    std::vector<Posted> received_;
+    std::atomic<HWND> window_{nullptr};
+    std::thread thread_;
+};
+
+// ---- fixture ---------------------------------------------------------------------------
+
+class System : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
+        deskops::library_start(GetModuleHandleW(nullptr));
+        dir_ = zv::test::fresh_dir("deskops_system");
+    }
+    void TearDown() override {
+        if (dir_.empty()) return;
+        std::error_code error;
+        eventually([&] { return fs::remove_all(dir_, error), !fs::exists(dir_); }, 5000);
+    }
+
+    // Runs the statements after #import("DESKOPS") in the test's directory;
+    // the output as UTF-8 with line feeds.
+    std::string run(const std::string& body) const {
+        std::ofstream(dir_ / "main.ksc", std::ios::binary) << "#import(\"DESKOPS\")\n" << body;
+        zv::test::RunOptions options;
+        options.working_dir = dir_.u8string();
+        zv::test::RunResult r = zv::test::run_program(zv::test::program_path("zvs_cmd"), {"main.ksc"}, options);
+        EXPECT_FALSE(r.timed_out);
+        EXPECT_EQ(r.err, "");
+        return zv::test::from_console(r.out);
+    }
+
+    // The engine's line for a library failure with this message.
+    static std::string failure(const std::string& message, int line, const std::string& call) {
+        return shown("Error: [main.ksc]: " + message +
+                     zv::test::tr("Function error", "関数実行中にエラーが発生しました") + "(" +
+                     std::to_string(line) + "): " + call + "\n");
+    }
+
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(System, InputDialogsAndMessageBoxesAnswerWhatTheUserPressed) {
+    std::vector<Answer> answers = {
+        {kTextCaption, IDOK, L"typed\r\nlines"},
+        {kTextCaption, IDOK, L"あいう"},
+        {kTextCaption, IDCANCEL, L"dropped"},
+        {kPasswordCaption, IDOK, L"pw", false},
+        {kNumberCaption, IDCANCEL, nullptr},
+        {kNumberCaption, IDOK, L"0815"},
+        {kNumberCaption, IDOK, nullptr},
+        {L"質問", IDYES, nullptr},
+        {L"質問", IDNO, nullptr},
+    };
+    std::string out;
+    {
+        DialogUser user(&answers);
+        out = run(R"(print((input_text("Name?", "preset") == "typed\r\nlines") + "\n")
+print((input_text(12) == "あいう") + "\n")
+print("[" + input_text("Dropped?") + "]\n")
+print("[" + input_password("Secret?", 5) + "]\n")
+print(input_number("Count?", 12.7) + "\n")
+print(input_number("Count?", " -42abc") + "\n")
+print(input_number(1.5, "") + "\n")
+print(message_box("続けますか", "質問", 4) + "\n")
+print(message_box("続けますか", "質問", 4.9) + "\n")
+)");
+    }
+    EXPECT_EQ(out, "1\n1\n[]\n[pw]\n-1\n815\n0\n6\n7\n");
+    const char* labels[] = {"Name?",  "12",     "Dropped?",           "Secret?",   "Count?",
+                            "Count?", "1.5000000000000000", "続けますか", "続けますか"};
+    const char* edits[] = {"preset", "", "", "", "12", "-42", "", "", ""};
+    for (size_t i = 0; i < answers.size(); ++i) {
+        EXPECT_TRUE(answers[i].found) << "dialog " << i;
+        EXPECT_TRUE(answers[i].foreground) << "dialog " << i;
+        EXPECT_EQ(answers[i].label, labels[i]) << "dialog " << i;
+        if (answers[i].read_edit) {
+            EXPECT_EQ(answers[i].edit, edits[i]) << "dialog " << i;
+        }
+    }
+}
+
+TEST_F(System, DialogTemplates) {
+    HMODULE library = LoadLibraryW((fs::u8path(zv::test::bin_dir()) / "DESKOPS.dll").wstring().c_str());
+    ASSERT_NE(library, nullptr);
+    struct Template {
+        HMODULE module;
+        int id;
+        const wchar_t* caption;
+        const wchar_t* label;
+        LONG edit_style;  // bits the edit field must have
+        int width, height;
+    } templates[] = {
+        {library, ZV_DIALOG_INPUT_TEXT, kTextCaption, L"テキスト:", ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL, 309, 88},
+        {library, ZV_DIALOG_INPUT_NUMBER, kNumberCaption, L"数値:", ES_NUMBER | ES_AUTOHSCROLL, 118, 59},
+        {library, ZV_DIALOG_INPUT_PASSWORD, kPasswordCaption, L"パスワード:", ES_PASSWORD | ES_AUTOHSCROLL, 203, 58},
+        // A program that includes dialogs.rc with captions of its own and a
+        // horizontally scrolling text field (this test's resources).
+        {nullptr, ZV_DIALOG_INPUT_TEXT, L"テスト入力", L"テキスト:", ES_MULTILINE | WS_HSCROLL | ES_AUTOHSCROLL, 309, 88},
+        {nullptr, ZV_DIALOG_INPUT_NUMBER, L"テスト入力", L"数値:", ES_NUMBER, 118, 59},
+        {nullptr, ZV_DIALOG_INPUT_PASSWORD, L"テスト入力", L"パスワード:", ES_PASSWORD, 203, 58},
+    };
+    for (const Template& t : templates) {
+        HMODULE module = t.module ? t.module : GetModuleHandleW(nullptr);
+        HWND dialog = CreateDialogParamW(module, MAKEINTRESOURCEW(t.id), nullptr, passive_dialog, 0);
+        ASSERT_NE(dialog, nullptr) << t.id;
+        wchar_t buf[256];
+        GetWindowTextW(dialog, buf, 256);
+        EXPECT_EQ(utf8(buf), utf8(t.caption)) << t.id;
+        GetDlgItemTextW(dialog, ZV_CONTROL_INPUT_LABEL, buf, 256);
+        EXPECT_EQ(utf8(buf), utf8(t.label)) << t.id;
+        LONG style = GetWindowLongW(GetDlgItem(dialog, ZV_CONTROL_INPUT_EDIT), GWL_STYLE);
+        EXPECT_EQ(style & t.edit_style, t.edit_style) << t.id;
+        if (t.module) {
+            EXPECT_EQ(style & WS_HSCROLL, 0) << t.id;
+        }
+        GetDlgItemTextW(dialog, IDOK, buf, 256);
+        EXPECT_EQ(utf8(buf), "OK");
+        EXPECT_EQ(GetWindowLongW(GetDlgItem(dialog, IDOK), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+        GetDlgItemTextW(dialog, IDCANCEL, buf, 256);
+        EXPECT_EQ(utf8(buf), "キャンセル");
+        // The template's size is the client area, in dialog units.
+        RECT expected = {0, 0, t.width, t.height}, client = {};
+        MapDialogRect(dialog, &expected);
+        GetClientRect(dialog, &client);
+        EXPECT_EQ(client.right, expected.right) << t.id;
+        EXPECT_EQ(client.bottom, expected.bottom) << t.id;
+        LOGFONTW font = {};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
+        EXPECT_EQ(utf8(font.lfFaceName), "MS Shell Dlg") << t.id;
+        DestroyWindow(dialog);
+    }
+    FreeLibrary(library);
+}
+
+TEST_F(System, PlayNotificationsReachTheRecorder) {
+    // No recorder: nothing to post to, and still success.
+    EXPECT_EQ(run("print(__play_start(1) + \"\" + __select_step(2) + __play_end(3) + \"\\n\")\n"), "000\n");
+
+    Recorder recorder;
+    ASSERT_TRUE(recorder.started());
+    std::string call = "__select_step(\"x\")";
+    EXPECT_EQ(run("print(__play_start() + \"\" + __play_start(3) + __play_start(3.9) + __play_start(\"7\") + "
+                  "__select_step(12) + __select_step(2.5) + __play_end(-5) + __play_end() + \"\\n\")\n" +
+                  call + "\n__play_end(100)\n"),
+              "00000000\n" + failure("引数は数値のみです。", 3, call));
+    // A later script's notification arrives after everything the first
+    // one posted.
+    run("__play_end(99)\n");
+    ASSERT_TRUE(eventually([&] { return recorder.received().size() >= 9; }));
+    EXPECT_EQ(recorder.received(), (std::vector<Posted>{{1134, -1, 0},
+                                                         {1134, 3, 0},
+                                                         {1134, 3, 0},
+                                                         {1134, -1, 0},
+                                                         {1425, 0, 12},
+                                                         {1425, 0, 2},
+                                                         {1135, -5, 0},
+                                                         {1135, -1, 0},
+                                                         {1135, 99, 0}}));
+}
+
+TEST_F(System, ClipboardRoundTrip) {
+    auto clipboard_text = [] {
+        std::wstring text;
+        eventually([] { return OpenClipboard(nullptr) != FALSE; });
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            text = static_cast<const wchar_t*>(GlobalLock(data));
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+        return text;
+    };
+    EXPECT_EQ(run("print(set_clipboard(\"clip \" + \"あ\" + 1) + \"\\n\")\n"), "1\n");
+    EXPECT_EQ(clipboard_text(), L"clip あ1");
+    EXPECT_EQ(run("set_clipboard(2.5)\nprint(get_clipboard() + \"\\n\")\n"), "2.5000000000000000\n");
+
+    ASSERT_TRUE(eventually([] { return OpenClipboard(nullptr) != FALSE; }));
+    EmptyClipboard();
+    const wchar_t mine[] = L"from the test い";
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof mine);
+    memcpy(GlobalLock(memory), mine, sizeof mine);
+    GlobalUnlock(memory);
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+    EXPECT_EQ(run("print((get_clipboard() == \"from the test い\") + \"\\n\")\n"), "1\n");
+
+    // No text on the clipboard reads as "", not as 0.
+    ASSERT_TRUE(eventually([] { return OpenClipboard(nullptr) != FALSE; }));
+    EmptyClipboard();
+    CloseClipboard();
+    EXPECT_EQ(run("print(\"[\" + get_clipboard() + \"]\\n\")\n"), "[]\n");
+
+    // wait sets the pause that set_clipboard, like every operation, takes.
+    EXPECT_EQ(brief(deskops_test::call(fn("wait"), {150.7})), "0|0");
+    EXPECT_EQ(deskops::operation_wait(), 150);
+    auto start = std::chrono::steady_clock::now();
+    auto elapsed_ms = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    };
+    EXPECT_EQ(brief(deskops_test::call(fn("set_clipboard"), {""})), "0|1");
+    EXPECT_GE(elapsed_ms(), 145);
+    EXPECT_EQ(clipboard_text(), L"");
+    deskops_test::call(fn("wait"), {0});
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(brief(deskops_test::call(fn("sleep"), {60})), "0|0");
+    EXPECT_GE(elapsed_ms(), 55);
+}
+
+TEST_F(System, ProgramsAndProcesses) {
+    std::string waiter = zv::test::program_path("zv_file_waiter");
+    // shell starts the program without waiting; it runs until the script
+    // lets it go, then the ended process can no longer be opened (Wine
+    // keeps it a moment longer, as ended).
+    std::string out = run("pid = shell(" + literal(waiter) + ", " + literal("\"" + dir_.u8string() + "\"") + ")\n" + R"(
+print(pid + "\n" + check_process(pid) + "\n")
+for (n = 0; !file_exists("started.txt") && n < 2000; n++) { sleep(10) }
+file_write_text("go", "")
+for (n = 0; check_process(pid) == 1 && n < 2000; n++) { sleep(10) }
+for (n = 0; check_process(pid) == 0 && n < 2000; n++) { sleep(10) }
+print(check_process(pid) + "\n")
+print(shell("no such program.exe") + "" + shell(5) + "\n")
+)");
+    std::ifstream started(dir_ / "started.txt");
+    std::string started_id;
+    started >> started_id;
+    EXPECT_EQ(out, started_id + "\n1\n-1\n00\n");
+
+    // While a handle keeps it, an ended process reads as ended.
+    std::wstring command = L"\"" + fs::u8path(waiter).wstring() + L"\" \"" + dir_.wstring() + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    int id = int(pi.dwProcessId);
+    EXPECT_EQ(brief(deskops_test::call(fn("check_process"), {id})), "0|1");
+    std::ofstream(dir_ / "go").close();
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(brief(deskops_test::call(fn("check_process"), {double(id) + 0.5})), "0|0");
+    CloseHandle(pi.hProcess);
+    EXPECT_TRUE(eventually([&] { return brief(deskops_test::call(fn("check_process"), {id})) == "0|-1"; }));
+    EXPECT_EQ(brief(deskops_test::call(fn("check_process"), {-1})), "0|-1");
+}
+
+TEST_F(System, WindowsProgramAndDesktopSize) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"mine", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::string out = run("print(file_from_window(" + zv::test::number(window) + ") + \"\\n\")\n" +
+                          "size = get_desktop_size()\nprint(size[\"width\"] + \"x\" + size[\"height\"] + \"\\n\")\n");
+    EXPECT_EQ(out, shown(utf8(self)) + "\n" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" +
+                       std::to_string(GetSystemMetrics(SM_CYSCREEN)) + "\n");
+    DestroyWindow(window);
+    // A window that no longer exists: the system's text.
+    EXPECT_EQ(brief(deskops_test::call(fn("file_from_window"), {zv::test::handle(window)})),
+              "-1|" + system_text(ERROR_INVALID_WINDOW_HANDLE));
+    EXPECT_EQ(brief(deskops_test::call(fn("get_desktop_size"), {})),
+              "0|{\"width\":" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) +
+                  ",\"height\":" + std::to_string(GetSystemMetrics(SM_CYSCREEN)) + "}");
+}
