@@ -231,6 +231,27 @@ TEST_F(App, ShowsErrorsInMessageBoxes) {
     EXPECT_EQ(missing.wait(), "-1");
 }
 
+TEST_F(App, AsksThroughItsOwnInputDialogs) {
+    // The program's own dialog resources: one caption for all three.
+    fs::path out = dir_ / "out.txt";
+    write(dir_ / "ask.ksc", append_line(out, "input_number(\"How many?\", 7)") +
+                                append_line(out, "\"[\" + input_text(\"Name?\") + \"]\""));
+    Process p(app(), quoted(dir_ / "ask.ksc"));
+    Box box = next_box(p);
+    EXPECT_EQ(box.caption, L"入力してクリップボードにセット");
+    wchar_t shown[64] = L"";
+    GetDlgItemTextW(box.window, 1001, shown, 64);
+    EXPECT_STREQ(shown, L"7");
+    SetDlgItemTextW(box.window, 1001, L"42");
+    dismiss(box);
+    box = next_box(p);
+    EXPECT_EQ(box.caption, L"入力してクリップボードにセット");
+    EXPECT_TRUE(GetWindowLongW(GetDlgItem(box.window, 1001), GWL_STYLE) & WS_HSCROLL);
+    PostMessageW(GetDlgItem(box.window, IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(p.wait(), "0");
+    EXPECT_EQ(contents(out), "42\n[]\n");
+}
+
 TEST_F(App, BuildsExecutablesThatRunTheirScript) {
     // The same script with and without byte-order mark; U+5A3C scrambles to
     // a zero unit and must survive.
