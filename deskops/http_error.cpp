@@ -45,7 +45,9 @@ int32_t fail_winhttp(char16_t* errbuf, uint32_t code) {
     // Some systems ship the client without its message table; a failure
     // must never be reported without a word.
     wchar_t text[40];
-    wsprintfW(text, L"WinHTTP error %lu", static_cast<unsigned long>(code));
+    // Security-layer codes read better as the hexadecimal numbers they are.
+    wsprintfW(text, code >= 0x80000000u ? L"WinHTTP error 0x%08lX" : L"WinHTTP error %lu",
+              static_cast<unsigned long>(code));
     set_error(errbuf, reinterpret_cast<const char16_t*>(text));
     return kFailed;
 }
