@@ -84,14 +84,7 @@ std::u16string own_path() {
 // parsed, 0 after the run.
 int run_script(const std::u16string& path, char16_t* text, size_t len, const std::vector<std::u16string>& args,
                size_t first_argument) {
-    std::u16string dir, name;
-    split_path(path.c_str(), dir, name);
-    if (dir.empty()) {
-        char16_t* cwd = zv::current_directory();
-        if (cwd) dir = cwd;
-        zv::heap_free(cwd);
-    }
-    ScriptUnit* unit = unit_new_root(dir.c_str(), name.c_str(), false, true);
+    ScriptUnit* unit = host_new_root(path.c_str(), false, true);
     // The program itself is the first library: its own exports answer the
     // script's calls before any library the script imports.
     std::u16string self = own_path();

@@ -87,14 +87,7 @@ void print_result(const Value* v) {
 
 int run_file(const std::u16string& path, const std::vector<std::u16string>& args, size_t first_arg, bool basic,
              bool strict) {
-    std::u16string dir, name;
-    split_path(path.c_str(), dir, name);
-    if (dir.empty()) {
-        char16_t* cwd = zv::current_directory();
-        if (cwd) dir = cwd;
-        zv::heap_free(cwd);
-    }
-    ScriptUnit* unit = unit_new_root(dir.c_str(), name.c_str(), strict, !basic);
+    ScriptUnit* unit = host_new_root(path.c_str(), strict, !basic);
     if (!unit) return -1;
     if (!unit_load(unit)) {
         unit_free(unit);

@@ -2,8 +2,21 @@
 
 #include "error.h"
 #include "eval.h"
+#include "platform.h"
+#include "unit.h"
 
 namespace ksc {
+
+ScriptUnit* host_new_root(const char16_t* path, bool strict, bool ksc5) {
+    std::u16string dir, name;
+    split_path(path, dir, name);
+    if (dir.empty()) {
+        char16_t* cwd = zv::current_directory();
+        if (cwd) dir = cwd;
+        zv::heap_free(cwd);
+    }
+    return unit_new_root(dir.c_str(), name.c_str(), strict, ksc5);
+}
 
 bool host_add_arguments(Scope* top, const std::vector<std::u16string>& args, size_t first) {
     if (first >= args.size()) return true;

@@ -9,6 +9,10 @@
 
 namespace ksc {
 
+// A root unit for the script file at path: its directory (the current one
+// when the path names none) and file name. Null when memory runs out.
+ScriptUnit* host_new_root(const char16_t* path, bool strict, bool ksc5);
+
 // Creates argv (the arguments from index first on, as strings) and argc in
 // the top scope; neither exists when no argument is left. False when memory
 // runs out.
