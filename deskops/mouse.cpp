@@ -12,13 +12,16 @@ constexpr DWORD kLeftDown = MOUSEEVENTF_LEFTDOWN, kLeftUp = MOUSEEVENTF_LEFTUP;
 constexpr DWORD kRightDown = MOUSEEVENTF_RIGHTDOWN, kRightUp = MOUSEEVENTF_RIGHTUP;
 constexpr DWORD kMiddleDown = MOUSEEVENTF_MIDDLEDOWN, kMiddleUp = MOUSEEVENTF_MIDDLEUP;
 
-// A device coordinate on the 0..65535 scale of absolute mouse events, in
-// single precision as recorded scripts have always been played back
-// (volatile: x87 code would otherwise keep extended precision).
-DWORD normalized(int32_t v, int extent) {
-    volatile float step = 65535.0f / float(extent);
-    volatile float scaled = step * float(v);
-    return DWORD(int32_t(scaled));
+// A device coordinate on the 0..65535 scale of absolute mouse events. The
+// system maps a normalized n back to the pixel floor(n * extent / 65536),
+// so n is the smallest value that maps to v: rounding down instead (as
+// trunc(65535 / extent * v) does) would land one pixel up and left of
+// nearly every point.
+DWORD normalized(int32_t v, int32_t extent) {
+    if (extent <= 0) return 0;
+    int64_t scaled = int64_t(v) * 65536;
+    int64_t n = scaled >= 0 ? (scaled + extent - 1) / extent : -(-scaled / extent);
+    return DWORD(int32_t(n));
 }
 
 // Moves the cursor to the script position in args (x, y, [window, [raw]]).
