@@ -89,11 +89,16 @@ std::string at(const char* what, const char* ctrl, POINT p) {
 }
 
 // Script text placing the cursor at the centre of a window.
+// Under X11 the target itself reports each pointer warp back a little
+// later; a move made before it has done so would be undone. Two round trips
+// through its message loop let it catch up.
+const char* const settle = "wait_busy(main, 5000)\nwait_busy(main, 5000)\n";
+
 std::string over(HWND w) {
     RECT r;
     GetWindowRect(w, &r);
     return "set_mouse_pos(" + std::to_string((r.left + r.right) / 2) + ", " + std::to_string((r.top + r.bottom) / 2) +
-           ")\n";
+           ")\n" + settle;
 }
 
 POINT cursor() {
@@ -184,21 +189,22 @@ TEST_F(Input, ButtonsAndWheelLandInsideTheVisibleFrame) {
     EXPECT_TRUE(eventually([&] { return t.logged("clicked button count=1"); }));
 }
 
+// The cursor stays off the target until the last move (see settle).
 TEST_F(Input, PositionsOnTheScreenAndInsideAWindow) {
     Target& t = target();
     RECT frame = {}, raw = {};
     deskops::window_frame_rect(t.main, &frame, false);
     GetWindowRect(t.main, &raw);
     std::string out = t.script(
-        "set_mouse_pos(200, 150)\np = get_mouse_pos()\nprint(p[\"x\"] + \",\" + p[\"y\"] + \" \")\n"
+        "set_mouse_pos(700, 600)\np = get_mouse_pos()\nprint(p[\"x\"] + \",\" + p[\"y\"] + \" \")\n"
         "p = get_mouse_pos(main)\nprint(p[\"x\"] + \",\" + p[\"y\"] + \" \")\n"
         "p = get_mouse_pos(main, 1)\nprint(p[\"x\"] + \",\" + p[\"y\"] + \" \")\n"
         "p = get_mouse_pos(\"main\")\nprint(p[\"x\"] + \",\" + p[\"y\"] + \" \")\n"
         "mouse_move(5, -3)\np = get_mouse_pos()\nprint(p[\"x\"] + \",\" + p[\"y\"] + \" \")\n"
         "set_mouse_pos(10, 20, main)\np = get_mouse_pos(main)\nprint(p[\"x\"] + \",\" + p[\"y\"])\n");
     auto pair = [](long x, long y) { return std::to_string(x) + "," + std::to_string(y); };
-    EXPECT_EQ(out, pair(200, 150) + " " + pair(200 - frame.left, 150 - frame.top) + " " +
-                       pair(200 - raw.left, 150 - raw.top) + " 200,150 205,147 10,20");
+    EXPECT_EQ(out, pair(700, 600) + " " + pair(700 - frame.left, 600 - frame.top) + " " +
+                       pair(700 - raw.left, 600 - raw.top) + " 700,600 705,597 10,20");
     EXPECT_EQ(pair(cursor().x, cursor().y), pair(frame.left + 10, frame.top + 20));
 }
 
@@ -206,7 +212,8 @@ TEST_F(Input, WindowsAndColoursUnderTheMouse) {
     Target& t = target();
     POINT empty = {282, 60};  // a spot of the main window's own client area
     ClientToScreen(t.main, &empty);
-    std::string onto_empty = "set_mouse_pos(" + std::to_string(empty.x) + ", " + std::to_string(empty.y) + ")\n";
+    std::string onto_empty =
+        "set_mouse_pos(" + std::to_string(empty.x) + ", " + std::to_string(empty.y) + ")\n" + settle;
     std::string out = t.script(
         "set_foreground_window(main)\n" + over(t.edit) +
         "print(window_from_mouse() + \" \" + top_window_from_mouse() + \" \" + topwindow_from_mouse() + \"\\n\")\n" +
@@ -219,6 +226,57 @@ TEST_F(Input, WindowsAndColoursUnderTheMouse) {
     EXPECT_EQ(out, number(t.edit) + " " + number(t.main) + " " + number(t.main) + "\n" + number(t.main) + " " +
                        number(t.main) + "\n" + rgb(GetSysColor(COLOR_BTNFACE)) + "\n" + rgb(GetSysColor(COLOR_WINDOW)) +
                        "\n");
+}
+
+namespace {
+
+// Wine takes the system DPI from the prefix registry when a process starts
+// (and reports every process as DPI aware): while this lives, new
+// processes see 144 DPI. Windows reads it only at logon.
+class SystemDpi144 {
+public:
+    SystemDpi144() {
+        if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) return;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_))
+            return;
+        DWORD size = sizeof saved_;
+        had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&saved_), &size) == 0;
+        DWORD dpi = 144;
+        active_ = RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dpi), sizeof dpi) == 0;
+    }
+    ~SystemDpi144() {
+        if (!key_) return;
+        if (had_)
+            RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&saved_), sizeof saved_);
+        else
+            RegDeleteValueW(key_, L"LogPixels");
+        RegCloseKey(key_);
+    }
+    bool active() const { return active_; }
+
+private:
+    HKEY key_ = nullptr;
+    DWORD saved_ = 0;
+    bool had_ = false, active_ = false;
+};
+
+}  // namespace
+
+// At 144 DPI (a DPI-aware runner and target) scripts speak in 100 % units
+// and the system in device pixels: a click 20, 30 into the pad's frame lands
+// 30, 45 device pixels into it (29, 44 in its client area, inside the
+// one-pixel border).
+TEST(InputAt144Dpi, ScriptUnitsBecomeDevicePixels) {
+    if (!have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
+    SystemDpi144 dpi;
+    if (!dpi.active()) GTEST_SKIP() << "the system DPI is not set by the registry here";
+    Target t;
+    ASSERT_TRUE(t.started()) << t.log();
+    std::string out = t.script(
+        "set_foreground_window(main)\nprint(mouse_leftclick(20, 30, pad))\n" + std::string(settle) +
+        "p = get_mouse_pos(pad)\nprint(\" \" + p[\"x\"] + \",\" + p[\"y\"])\n");
+    EXPECT_EQ(out, "0 20,30");
+    EXPECT_TRUE(eventually([&] { return t.logged("lbuttondown pad x=29 y=44"); })) << t.log();
 }
 
 // ---- direct calls: cursor shapes, IME, argument kinds, pauses, scaling --------
