@@ -5,7 +5,7 @@
 // pauses and display scaling are checked by direct calls.
 #include <gtest/gtest.h>
 
-#include <iostream>
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -16,7 +16,6 @@
 #include "target_driver.h"
 
 #include <imm.h>
-#include <cstring>
 
 using deskops_test::Arg;
 using deskops_test::call;
@@ -88,12 +87,12 @@ std::string at(const char* what, const char* ctrl, POINT p) {
     return std::string(what) + " " + ctrl + " x=" + std::to_string(p.x) + " y=" + std::to_string(p.y) + "\n";
 }
 
-// Script text placing the cursor at the centre of a window.
 // Under X11 the target itself reports each pointer warp back a little
 // later; a move made before it has done so would be undone. Two round trips
 // through its message loop let it catch up.
 const char* const settle = "wait_busy(main, 5000)\nwait_busy(main, 5000)\n";
 
+// Script text placing the cursor at the centre of a window.
 std::string over(HWND w) {
     RECT r;
     GetWindowRect(w, &r);
@@ -115,8 +114,9 @@ TEST_F(Input, KeysCarryTheirCodeScanCodeAndExtendedFlag) {
         "set_foreground_window(main)\nset_focus_window(pad)\n"
         "print(key_input(\"VK_RETURN\") + key_input(\"vk_return\") + key_input(\"Vk_ReTuRn\") + key_input(13))\n"
         "print(key_input(\"vk_no_such_key\") + key_input(0) + key_input(\"A\") + key_input(\"a\") + key_input(321.7))\n"
-        "print(key_input(\"VK_LEFT\") + key_input(\"vk_numpad7\") + key_input(\"VK_F24\"))\n");
-    EXPECT_EQ(out, "000");
+        "print(key_input(\"VK_LEFT\") + key_input(\"vk_numpad7\") + key_input(\"VK_F24\"))\n"
+        "print(key_input(\"VK_RCONTROL\") + key_input(\"VK_DIVIDE\") + key_input(\"VK_MULTIPLY\"))\n");
+    EXPECT_EQ(out, "0000");
     const int enter = int(MapVirtualKeyW(VK_RETURN, MAPVK_VK_TO_VSC)), a = int(MapVirtualKeyW('A', MAPVK_VK_TO_VSC));
     std::string expected;
     for (int i = 0; i < 4; ++i) expected += key_line("keydown", "pad", 13, enter, 1) + key_line("keyup", "pad", 13, enter, 1);
@@ -127,6 +127,10 @@ TEST_F(Input, KeysCarryTheirCodeScanCodeAndExtendedFlag) {
     expected += key_line("keydown", "pad", VK_LEFT, left, 1) + key_line("keyup", "pad", VK_LEFT, left, 1);
     expected += key_line("keydown", "pad", 0x67, 0x47, 0) + key_line("keyup", "pad", 0x67, 0x47, 0);
     expected += key_line("keydown", "pad", 0x87, f24, 0) + key_line("keyup", "pad", 0x87, f24, 0);
+    // Fixed scan codes; the right control key arrives as VK_CONTROL.
+    expected += key_line("keydown", "pad", VK_CONTROL, 0x1D, 1, "ctrl") + key_line("keyup", "pad", VK_CONTROL, 0x1D, 1);
+    expected += key_line("keydown", "pad", VK_DIVIDE, 0x35, 1) + key_line("keyup", "pad", VK_DIVIDE, 0x35, 1);
+    expected += key_line("keydown", "pad", VK_MULTIPLY, 0x37, 0) + key_line("keyup", "pad", VK_MULTIPLY, 0x37, 0);
     EXPECT_TRUE(eventually([&] { return lines_of(t.log(), {"keydown", "keyup"}) == expected; }))
         << lines_of(t.log(), {"keydown", "keyup"});
 }
