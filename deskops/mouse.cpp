@@ -2,6 +2,8 @@
 // relative to a window), the three buttons, relative moves and the wheel.
 // Script coordinates pass through to_physical; every function pauses
 // operation_wait after its events.
+#include <cstdint>
+
 #include "mouse_common.h"
 
 using namespace deskops;
@@ -21,6 +23,8 @@ DWORD normalized(int32_t v, int32_t extent) {
     if (extent <= 0) return 0;
     int64_t scaled = int64_t(v) * 65536;
     int64_t n = scaled >= 0 ? (scaled + extent - 1) / extent : -(-scaled / extent);
+    if (n > INT32_MAX) n = INT32_MAX;
+    if (n < INT32_MIN) n = INT32_MIN;
     return DWORD(int32_t(n));
 }
 
