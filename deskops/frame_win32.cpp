@@ -32,10 +32,10 @@ void start_scaling() {
         reinterpret_cast<void*>(GetProcAddress(shcore, "SetProcessDpiAwareness")));
     if (!dpi_for_monitor || !get_awareness || !set_awareness) return;
 
+    // The pseudo handle of this process has full access; Wine answers
+    // "unaware" for any other handle, even one to this same process.
     int awareness = 0;
-    HANDLE self = OpenProcess(PROCESS_ALL_ACCESS, FALSE, GetCurrentProcessId());
-    if (!self || FAILED(get_awareness(self, &awareness))) awareness = 0;
-    if (self) CloseHandle(self);
+    if (FAILED(get_awareness(GetCurrentProcess(), &awareness))) awareness = 0;
 
     int percent = 100;
     POINT origin = {1, 1};

@@ -111,6 +111,15 @@ TEST_F(Library, MissingRequiredArgumentsReturnMinusTwo) {
 #endif
 #ifdef _WIN32
         {"http_request", 2},
+        {"key_input", 1},          {"key_down", 1},           {"key_up", 1},            {"get_key_state", 1},
+        {"get_async_key_state", 1}, {"get_ime_status", 0},    {"set_ime_status", 1},
+        {"get_ime_conversion_mode", 0}, {"set_ime_conversion_mode", 1}, {"get_ime_sentence_mode", 0},
+        {"set_ime_sentence_mode", 1}, {"get_mouse_pos", 0},   {"set_mouse_pos", 2},     {"mouse_move", 2},
+        {"mouse_leftclick", 0},    {"mouse_leftdown", 0},     {"mouse_leftup", 0},      {"mouse_rightclick", 0},
+        {"mouse_rightdown", 0},    {"mouse_rightup", 0},      {"mouse_middleclick", 0}, {"mouse_middledown", 0},
+        {"mouse_middleup", 0},     {"mouse_wheel", 1},        {"window_from_mouse", 0},
+        {"top_window_from_mouse", 0}, {"topwindow_from_mouse", 0}, {"color_from_mouse", 0},
+        {"get_mouse_cursor", 0},
 #endif
     };
     EXPECT_EQ(required.size(), std::size(kCatalogue)) << "every catalogued function needs a row here";

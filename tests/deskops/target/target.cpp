@@ -2,7 +2,9 @@
 // it receives, one UTF-8 line at a time, to the file named by --log:
 //
 //   ready main=H edit=H button=H check=H pad=H   windows created (handles)
-//   keydown|keyup|syskeydown|syskeyup CTRL vk=N mods=M   M: none or ctrl+shift+alt
+//   keydown|keyup|syskeydown|syskeyup CTRL vk=N scan=S ext=E mods=M
+//                                                 S scan code, E extended flag (0/1),
+//                                                 M: none or ctrl+shift+alt
 //   char|ime_char CTRL code=N                     N: the UTF-16 unit
 //   lbuttondown|lbuttonup|rbutton..|mbutton..|dblclk CTRL x=X y=Y   client coordinates
 //   wheel CTRL delta=D
@@ -88,7 +90,8 @@ void log_input(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     default: break;
     }
     if (what) {
-        log_line("%s %s vk=%u mods=%s", what, name, unsigned(wp), modifiers().c_str());
+        log_line("%s %s vk=%u scan=%u ext=%u mods=%s", what, name, unsigned(wp), unsigned((lp >> 16) & 0xFF),
+                 unsigned((lp >> 24) & 1), modifiers().c_str());
         return;
     }
     switch (msg) {

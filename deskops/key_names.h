@@ -1,0 +1,40 @@
+// Keys as scripts name them: the virtual-key name table, the key argument
+// of the keyboard functions, and what each key event carries besides its
+// code (extended flag, scan code). Portable, so the tables are tested
+// natively; keyboard.cpp sends the events.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "frame.h"
+
+namespace deskops {
+
+struct KeyName {
+    const char* name;  // as the Windows SDK spells it, e.g. "VK_RETURN"
+    uint8_t code;
+};
+
+// The 160 names in lookup order; aliases that share a code are all there.
+const KeyName* key_name_table(size_t* count);
+
+// The code of a "VK_..." name (whole name, ASCII case ignored, first entry
+// that matches); 0 for a name that is not in the table.
+uint8_t key_code_of_name(const char16_t* name);
+
+// Key argument: a number gives its low 8 bits; a string that begins with
+// "vk_" (any case) is looked up by name; any other string gives the first
+// byte of its ANSI code page form (so "a" is 0x61, not the A key). An array
+// is rejected with message 3003. Code 0 means "send nothing".
+bool read_key(const Value* v, uint8_t* code, char16_t* errbuf);
+
+// Keys whose events carry the extended-key flag (the cursor block, the
+// right-hand and left/right-specific modifiers, numeric-pad divide, ...).
+bool is_extended_key(uint8_t code);
+
+// The scan code the keys with a fixed one carry; -1 for every other key,
+// whose scan code comes from the system's keyboard layout.
+int32_t fixed_scan_code(uint8_t code);
+
+}  // namespace deskops
