@@ -33,7 +33,9 @@ TEST(KeyNames, TableHoldsEveryNameOnceInCodeOrder) {
     std::set<std::string> names;
     for (size_t i = 0; i < count; ++i) {
         EXPECT_TRUE(names.insert(table[i].name).second) << table[i].name;
-        if (i > 0) EXPECT_LE(table[i - 1].code, table[i].code) << table[i].name;
+        if (i > 0) {
+            EXPECT_LE(table[i - 1].code, table[i].code) << table[i].name;
+        }
     }
 }
 
