@@ -1,5 +1,7 @@
 #include "catalogue.h"
 
+#include <cstring>
+
 #include "frame.h"
 
 #define DESKOPS_ENTRY(name) DESKOPS_FUNCTION(name);
@@ -19,6 +21,12 @@ static const CatalogueEntry kCatalogue[] = {
 const CatalogueEntry* catalogue(size_t* count) {
     *count = sizeof kCatalogue / sizeof kCatalogue[0];
     return kCatalogue;
+}
+
+ksc::NativeFunc catalogue_function(const char* name) {
+    for (const CatalogueEntry& e : kCatalogue)
+        if (strcmp(e.name, name) == 0) return e.function;
+    return nullptr;
 }
 
 }  // namespace deskops

@@ -14,5 +14,7 @@ struct CatalogueEntry {
 
 // The whole catalogue in the order of catalogue.inc.
 const CatalogueEntry* catalogue(size_t* count);
+// The function a script calls by this name, or null.
+ksc::NativeFunc catalogue_function(const char* name);
 
 }  // namespace deskops

@@ -103,6 +103,12 @@ static std::string render_in(const ksc::Value* v, bool quoted) {
 std::string render(const ksc::Value* v) { return render_in(v, false); }
 
 Outcome call(ksc::NativeFunc fn, const Args& args) {
+    if (!fn) {
+        Outcome missing = {};
+        missing.rc = kNoFunction;
+        missing.error = "no such function";
+        return missing;
+    }
     ksc::Node* list = make_list(args);
     ksc::Node* result = make_node(Arg(0));
     char16_t errbuf[ksc::kErrBufSize];

@@ -52,6 +52,9 @@ struct Outcome {
     int kind;
 };
 
+// The return code of a call to a function that does not exist (fn null).
+constexpr int32_t kNoFunction = -99;
+
 // Calls fn with a fresh result node and an emptied message buffer, as the
 // engine does, and frees everything afterwards.
 Outcome call(ksc::NativeFunc fn, const Args& args);

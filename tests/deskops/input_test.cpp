@@ -25,16 +25,11 @@ using zv::test::Target;
 
 namespace {
 
-bool have_desktop() {
-    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    if (probe) DestroyWindow(probe);
-    return probe != nullptr;
-}
 
 class Input : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
+        if (!zv::test::have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
         deskops::library_start(GetModuleHandleW(nullptr));
         target_ = std::make_unique<Target>();
         ASSERT_TRUE(target_->started()) << "zv_target did not report its windows:\n" << target_->log();
@@ -238,7 +233,7 @@ private:
 // the system in device pixels: a click 20, 30 into the pad's frame lands 30,
 // 45 pixels into it (29, 44 of its client area, inside the 1-pixel border).
 TEST(InputAt144Dpi, ScriptUnitsBecomeDevicePixels) {
-    if (!have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
+    if (!zv::test::have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
     SystemDpi144 dpi;
     if (!dpi.active()) GTEST_SKIP() << "the system DPI is not set by the registry here";
     Target t;

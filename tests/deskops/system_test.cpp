@@ -54,20 +54,8 @@ std::string system_text(DWORD code) {
 
 INT_PTR CALLBACK passive_dialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-bool have_desktop() {
-    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    if (probe) DestroyWindow(probe);
-    return probe != nullptr;
-}
 
-ksc::NativeFunc fn(const char* name) {
-    size_t count = 0;
-    const deskops::CatalogueEntry* entries = deskops::catalogue(&count);
-    for (size_t i = 0; i < count; ++i)
-        if (std::string(entries[i].name) == name) return entries[i].function;
-    ADD_FAILURE() << name << " is not catalogued";
-    return nullptr;
-}
+constexpr auto fn = deskops::catalogue_function;
 
 // A ksc string literal of the text (paths hold backslashes).
 std::string literal(const std::string& s) {
@@ -204,7 +192,7 @@ private:
 class System : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
+        if (!zv::test::have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
         deskops::library_start(GetModuleHandleW(nullptr));
         dir_ = zv::test::fresh_dir("deskops_system");
     }

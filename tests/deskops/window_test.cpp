@@ -22,17 +22,11 @@ using zv::test::text_of;
 
 namespace {
 
-// False without a display to create windows on (then the tests skip).
-bool have_desktop() {
-    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    if (probe) DestroyWindow(probe);
-    return probe != nullptr;
-}
 
 class Window : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
+        if (!zv::test::have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
         deskops::library_start(GetModuleHandleW(nullptr));
         target_ = std::make_unique<Target>();
         ASSERT_TRUE(target_->started()) << "zv_target did not report its windows:\n" << target_->log();
@@ -43,14 +37,7 @@ protected:
     std::unique_ptr<Target> target_;
 };
 
-ksc::NativeFunc fn(const char* name) {
-    size_t count = 0;
-    const deskops::CatalogueEntry* entries = deskops::catalogue(&count);
-    for (size_t i = 0; i < count; ++i)
-        if (std::string(entries[i].name) == name) return entries[i].function;
-    ADD_FAILURE() << name << " is not catalogued";
-    return nullptr;
-}
+constexpr auto fn = deskops::catalogue_function;
 
 RECT frame_of(HWND w, bool raw) {
     RECT r = {};

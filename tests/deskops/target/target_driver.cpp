@@ -23,6 +23,12 @@ std::wstring widen(const std::string& s) {
 
 }  // namespace
 
+bool have_desktop() {
+    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    if (probe) DestroyWindow(probe);
+    return probe != nullptr;
+}
+
 bool eventually(const std::function<bool()>& condition, int ms) {
     DWORD start = GetTickCount();
     while (!condition()) {

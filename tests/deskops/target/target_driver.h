@@ -14,6 +14,9 @@
 
 namespace zv::test {
 
+// False without a display to create windows on (tests then skip).
+bool have_desktop();
+
 // Polls until the condition holds or ms have passed (the system applies some
 // changes asynchronously); the condition's last answer.
 bool eventually(const std::function<bool()>& condition, int ms = 10000);
