@@ -24,13 +24,15 @@ inline std::string value(const std::string& source, const RunOptions& options = 
     return r.errors.empty() ? r.result : r.errors[0];
 }
 
-// Number of the first error a run reported, -1 when it reported none.
-inline int error_code(const RunOutput& r) {
-    if (r.errors.empty()) return -1;
+// Number of the message in an error line; -2 when it holds no known message.
+inline int line_error_code(const std::string& line) {
     for (int code = 0; code < ksc::kErrorCount; ++code)
-        if (r.errors[0].find(message(code) + "(") != std::string::npos) return code;
-    return -2;  // an error line without a known message
+        if (line.find(message(code) + "(") != std::string::npos) return code;
+    return -2;
 }
+
+// Number of the first error a run reported, -1 when it reported none.
+inline int error_code(const RunOutput& r) { return r.errors.empty() ? -1 : line_error_code(r.errors[0]); }
 
 inline int error_code(const std::string& source, const RunOptions& options = RunOptions()) {
     return error_code(run_ksc(source, options));
