@@ -11,7 +11,7 @@
 
 #include "engine.h"
 #include "eval.h"
-#include "ksc_expect.h"
+#include "ksc_harness.h"
 #include "platform.h"
 #include "unit.h"
 

@@ -2,28 +2,25 @@
 // flow and line mode.
 #include <gtest/gtest.h>
 
-#include "ksc_expect.h"
+#include "ksc_harness.h"
 
+using namespace ksc;
 using namespace ksc_test;
-using ksc::kErrDivisionByZero;
-using ksc::kErrIllegalArrayOperator;
-using ksc::kErrIllegalOperator;
-using ksc::kErrNegativeIndex;
 
 TEST(EvalScopes, BlocksKeepTheirNewVariablesAndStrictModeWantsDeclarations) {
     EXPECT_EQ(value("x = 1\n{\n  var x = 2\n  y = x\n}\nexit {x, y}"), "{\"x\":1,\"y\":0}");
     EXPECT_EQ(value("x = 1\n{\n  x = 2\n  z = 3\n}\nexit {x, z}"), "{\"x\":2,\"z\":0}");
     EXPECT_EQ(value("n = 0\nif (1) { n = 5; var m = 1 }\nexit n + m"), "5");
     EXPECT_EQ(value("var a = 1\n{ var a = 2 }\nexit a"), "1");
-    EXPECT_EQ(error_code("var a; var a"), ksc::kErrDuplicateVariable);
+    EXPECT_EQ(error_code("var a; var a"), kErrDuplicateVariable);
     RunOptions strict;
     strict.strict = true;
     // The name in the message is written as in the source; Total finds total.
     EXPECT_EQ(first_error("var total = 1\nexit Total + Cnt", strict),
-              error_line(ksc::kErrUndefinedVariable, 2, "exit Total + Cnt", "Cnt"));
+              error_line(kErrUndefinedVariable, 2, "exit Total + Cnt", "Cnt"));
     EXPECT_EQ(value("var a = 1\n{ var b = a + 1; a = b }\nexit a", strict), "2");
     EXPECT_EQ(value("function f(p) { var q = p; return q + w }\nvar w = 2\nexit f(1)", strict), "3");
-    EXPECT_EQ(error_code("{ var b = 1 }\nexit b", strict), ksc::kErrUndefinedVariable);
+    EXPECT_EQ(error_code("{ var b = 1 }\nexit b", strict), kErrUndefinedVariable);
 }
 
 TEST(EvalIndexing, PositionsExtendArrays) {

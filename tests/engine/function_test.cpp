@@ -3,12 +3,10 @@
 
 #include <chrono>
 
-#include "ksc_expect.h"
+#include "ksc_harness.h"
 
+using namespace ksc;
 using namespace ksc_test;
-using ksc::kErrSyntax;
-using ksc::kErrTooDeep;
-using ksc::kErrTooFewArguments;
 
 TEST(Functions, DefaultsAndTooFewArguments) {
     const std::string f = "function f(a, b = 2) { return a + b }\n";
@@ -17,7 +15,7 @@ TEST(Functions, DefaultsAndTooFewArguments) {
     EXPECT_EQ(error_code("function g(a, b) { return a }\ng(1)"), kErrTooFewArguments);
     EXPECT_EQ(value("function f(a, b = a * 2, c = b + 1) { return {a, b, c} }\nexit f(3)"),
               "{\"a\":3,\"b\":6,\"c\":7}");
-    EXPECT_EQ(error_code("function f(a, a) { }\nf(1, 2)"), ksc::kErrDuplicateVariable);
+    EXPECT_EQ(error_code("function f(a, a) { }\nf(1, 2)"), kErrDuplicateVariable);
 }
 
 TEST(Functions, PlainParametersCopyAndReferenceParametersShare) {
@@ -46,7 +44,7 @@ TEST(Functions, BodiesRunInTheCallersScope) {
 TEST(Functions, NamesAndResolution) {
     EXPECT_EQ(value("function Foo(a) { return a * 2 }\nexit FOO(4) + foo(1)"), "10");
     EXPECT_EQ(value("function length(x) { return 99 }\nexit length(\"abc\")"), "99");  // before built-ins
-    EXPECT_EQ(first_error("x = 1\ny = nothing(1)"), error_line(ksc::kErrFunctionNotFound, 2, "y = nothing(1)"));
+    EXPECT_EQ(first_error("x = 1\ny = nothing(1)"), error_line(kErrFunctionNotFound, 2, "y = nothing(1)"));
     RunOptions basic;
     basic.ksc5 = false;
     EXPECT_EQ(run_ksc("x = length(1)", basic).errors.size(), 1u);  // no calls in the basic dialect
@@ -74,7 +72,7 @@ TEST(Functions, ExitReturnAndStrayLoopJumps) {
     EXPECT_EQ(first_error("function f() { break }\nwhile (1) { f() }"), error_line(kErrSyntax, 2, "while (1) { f() }"));
     EXPECT_EQ(error_code("function f() { continue }\nf()"), kErrSyntax);
     EXPECT_EQ(first_error("function f(n) {\n  x = 1\n  return n / 0\n}\ny = f(2)"),
-              error_line(ksc::kErrDivisionByZero, 3, "return n / 0"));
+              error_line(kErrDivisionByZero, 3, "return n / 0"));
 }
 
 TEST(Builtins, IstypeAndLength) {

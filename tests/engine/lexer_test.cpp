@@ -6,7 +6,7 @@
 
 #include "builtins.h"
 #include "eval.h"
-#include "ksc_expect.h"
+#include "ksc_harness.h"
 #include "lexer.h"
 #include "unit.h"
 

@@ -2,13 +2,10 @@
 // the positions of syntax errors.
 #include <gtest/gtest.h>
 
-#include "ksc_expect.h"
+#include "ksc_harness.h"
 
+using namespace ksc;
 using namespace ksc_test;
-using ksc::kErrBlockExpected;
-using ksc::kErrOperatorRequired;
-using ksc::kErrSyntax;
-using ksc::kErrUnbalanced;
 
 TEST(ParserPrecedence, LevelsAndAssociativity) {
     // Each element separates one level from the next: index, unary, * / %,
@@ -104,8 +101,8 @@ TEST(ParserLineFeeds, ContinueAfterOperatorsCommasAndOpenBrackets) {
 
 TEST(ParserDirectives, OptionWords) {
     EXPECT_EQ(value("#option(\"STRICT\")\nvar a = 1\nexit a"), "1");
-    EXPECT_EQ(error_code("#option(\"STRICT\")\na = 1"), ksc::kErrUndefinedVariable);
-    EXPECT_EQ(error_code("#Option(strict)\na = 1"), ksc::kErrUndefinedVariable);
+    EXPECT_EQ(error_code("#option(\"STRICT\")\na = 1"), kErrUndefinedVariable);
+    EXPECT_EQ(error_code("#Option(strict)\na = 1"), kErrUndefinedVariable);
     RunOptions basic;
     basic.ksc5 = false;
     EXPECT_EQ(run_ksc("#option(\"ksc.5\")\nexit 7 / 2\n", basic).result, "3.5000000000000000");
