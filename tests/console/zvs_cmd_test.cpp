@@ -79,7 +79,7 @@ class ScriptDir {
     unsigned long pid = (unsigned long)getpid();
 #endif
     path_ = fs::temp_directory_path() / ("zvs_cmd_test-" + std::to_string(pid) + "-" + std::to_string(++counter));
-    fs::remove_all(path_);
+    fs::remove_all(path_);  // left over by an earlier process with the same id
     fs::create_directories(path_);
   }
   ~ScriptDir() {
@@ -183,20 +183,14 @@ TEST(ZvsCmdResults, ExitAndReturnValuesArePrinted) {
     std::string out;
   };
   const Case cases[] = {
-      {"exit 255", {}, "255\n"},
-      {"exit 255", {"/x"}, "0xFF\n"},
-      {"exit -1", {"-X"}, "0xFFFFFFFF\n"},
-      {"exit 2.5", {"/x"}, "2.5000000000000000\n"},
-      {"exit \"text\"", {}, "text\n"},
-      {"exit {1, \"a\", {2}}", {}, "{1,\"a\",{2}}\n"},
-      {"exit {1, \"a\", {2}}", {"/x"}, "{0x1,\"a\",{0x2}}\n"},
-      {"x = 3\nreturn x * 2\nprint(\"after\")", {}, "6\n"},
-      {"print(\"a\")\nexit\nprint(\"b\")", {}, "a"},
+      {"exit 255", {}, "255\n"}, {"exit 255", {"/x"}, "0xFF\n"}, {"exit -1", {"-X"}, "0xFFFFFFFF\n"},
+      {"exit 2.5", {"/x"}, "2.5000000000000000\n"}, {"exit \"text\"", {}, "text\n"},
+      {"exit {1, \"a\", {2}}", {}, "{1,\"a\",{2}}\n"}, {"exit {1, \"a\", {2}}", {"/x"}, "{0x1,\"a\",{0x2}}\n"},
+      {"x = 3\nreturn x * 2\nprint(\"after\")", {}, "6\n"}, {"print(\"a\")\nexit\nprint(\"b\")", {}, "a"},
       {"function f() {\n  exit 3\n}\nf()\nprint(\"no\")", {}, "3\n"},  // exit in a function ends the run
       {"exit 7 / 2", {}, "3.5000000000000000\n"},
       {"exit 7 / 2", {"/p"}, "3\n"},  // integer division only in the basic dialect
-      {"", {}, ""},  // an empty script, or one holding only its byte-order mark, runs and does nothing
-      {"\xEF\xBB\xBF", {}, ""},
+      {"", {}, ""}, {"\xEF\xBB\xBF", {}, ""},  // an empty script, or only a byte-order mark: runs, does nothing
   };
   for (const Case& c : cases) {
     Result r = run_script(c.source, c.options);
@@ -332,31 +326,20 @@ TEST(ZvsCmdInput, ReadsLinesFromRedirectedStandardInput) {
 
 TEST(ZvsCmdLibrary, ArgumentsAndResultsCrossTheInterface) {
   Result r = run_script(
-      "#import(\"ksc_testlib\")\n"
-      "v = 7\n"
-      "error(describe())\n"
-      "error(describe(1, 2.5, \"x\", {1, 2, 3}, \"Key\": \"val\", v))\n"
-      "s = greet(\"" + sample_text() + "\")\n"
-      "error(s + \"|\" + length(s))\n"
+      "#import(\"ksc_testlib\")\nv = 7\nerror(describe())\nerror(describe(1, 2.5, \"x\", {1, 2, 3}, \"Key\": \"val\", v))\n"
+      "s = greet(\"" + sample_text() + "\")\nerror(s + \"|\" + length(s))\n"
       "error(pairs(\"Name\", \"zarvo\", \"\", 7, \"SIZE\", 2.5, \"list\", {1, {2}}))\n"
       // Assignment copies names, not labels.
-      "p = pairs(\"Name\", \"zarvo\", \"\", 7, \"SIZE\", 2.5)\n"
-      "error(p)\n"
+      "p = pairs(\"Name\", \"zarvo\", \"\", 7, \"SIZE\", 2.5)\nerror(p)\n"
       "error(p[\"name\"] + \"|\" + p[\"NAME\"] + \"|\" + p[\"size\"] + \"|\" + getkey(p, 0) + \"|\" + getkey(p, 1))\n"
-      "e = echo({1, \"k\": \"v\", {2, \"z\"}})\n"
-      "error(e)\n"
-      "e = echo(e)\n"
-      "error(e[\"k\"])\n");
+      "e = echo({1, \"k\": \"v\", {2, \"z\"}})\nerror(e)\ne = echo(e)\nerror(e[\"k\"])\n");
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out,
-            "none\n"
-            "int:1,real,string:x,array:3,key=string:val,&int:7\n"
+            "none\nint:1,real,string:x,array:3,key=string:val,&int:7\n"
             "Hello, " + sample_text() + "!|" + std::to_string(utf16_length(sample_text()) + 8) + "\n"
             "{\"Name\":\"zarvo\",7,\"SIZE\":2.5000000000000000,\"list\":{1,{2}}}\n"
             "{\"name\":\"zarvo\",7,\"size\":2.5000000000000000}\n"
-            "zarvo|zarvo|2.5000000000000000|name|\n"
-            "{1,\"k\":\"v\",{2,\"z\"}}\n"
-            "v\n");
+            "zarvo|zarvo|2.5000000000000000|name|\n{1,\"k\":\"v\",{2,\"z\"}}\nv\n");
 }
 
 TEST(ZvsCmdLibrary, ReturnCodes) {
