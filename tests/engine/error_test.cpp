@@ -30,19 +30,15 @@ RunOptions named(const char* file) {
 
 TEST(ErrorMessages, TableInBothLanguages) {
     const char* table[16][2] = {
-        {"Syntax error", "構文エラー"},
-        {"Operators are required", "演算子が必要です"},
+        {"Syntax error", "構文エラー"}, {"Operators are required", "演算子が必要です"},
         {" :Undefined variable", " :変数が定義されていません"},
         {" :Duplicate variable declaration", " :変数の宣言が重複しています"},
         {"Array index is negative value", "配列のインデックスが負の値になっています"},
         {"Unbalanced parentheses", "対応する括弧がありません"},
         {"Block'{...}' expected", "ブロック「{\xEF\xBD\x9E}」がありません"},  // U+FF5E
-        {"Division by zero", "0 で除算をしました"},
-        {"Illegal operator", "不正な演算子です"},
-        {"Illegal operator to array", "配列に使えない演算子です"},
-        {"Alloc failed", "メモリの確保に失敗しました"},
-        {"Too few arguments", "引数が少なすぎます"},
-        {"File open error", "ファイルオープンに失敗しました"},
+        {"Division by zero", "0 で除算をしました"}, {"Illegal operator", "不正な演算子です"},
+        {"Illegal operator to array", "配列に使えない演算子です"}, {"Alloc failed", "メモリの確保に失敗しました"},
+        {"Too few arguments", "引数が少なすぎます"}, {"File open error", "ファイルオープンに失敗しました"},
         {"Read error in script or library", "スクリプトまたはライブラリの読み込みに失敗しました"},
         {"Function not Found", "関数が見つかりません"},
         {"Function error", "関数実行中にエラーが発生しました"},
@@ -94,10 +90,7 @@ TEST(ErrorLine, ImportedFileGivesItsNameAndNoLineArgument) {
     fs::path dir = fs::temp_directory_path() /
                    ("ksc_error_test_" + std::to_string(stamp) + (zv::ui_japanese() ? "j" : "e"));
     fs::create_directories(dir);
-    {
-        std::ofstream lib(dir / "lib.ksc", std::ios::binary);
-        lib << "// helper\nfunction g(n) {\n\n\treturn n % 0\n}\n";
-    }
+    std::ofstream(dir / "lib.ksc", std::ios::binary) << "// helper\nfunction g(n) {\n\n\treturn n % 0\n}\n";
     fs::path old = fs::current_path();
     fs::current_path(dir);
     RunOutput r = run_ksc("#import(\"lib.ksc\")\nx = 1\ng(4)\n", named("main.ksc"));
