@@ -24,10 +24,8 @@ TEST(EvalScopes, BlocksKeepTheirNewVariablesAndStrictModeWantsDeclarations) {
 }
 
 TEST(EvalIndexing, PositionsExtendArrays) {
-    EXPECT_EQ(value("a[3] = 1; exit a"), "{0,0,0,1}");
-    EXPECT_EQ(value("a = {}; a[2] = 1; exit a"), "{0,0,1}");
-    EXPECT_EQ(value("a = 5; a[1] = 2; exit a"), "{0,2}");
-    EXPECT_EQ(value("a = \"str\"; a[0] = 2; exit a"), "{2}");
+    EXPECT_EQ(value("a[3] = 1; b = {}; b[2] = 1; c = 5; c[1] = 2; d = \"str\"; d[0] = 2; exit {a, b, c, d}"),
+              "{\"a\":{0,0,0,1},\"b\":{0,0,1},\"c\":{0,2},\"d\":{2}}");
     EXPECT_EQ(value("a = {1}; x = a[2]; exit {length(a), x}"), "{3,\"x\":0}");  // reading extends too
     EXPECT_EQ(value("a = {1, {2}}; a[1][3] = 7; exit a"), "{1,{2,0,0,7}}");
     EXPECT_EQ(value("a = {1, 2}; exit {a[1.9], a[-0.5]}"), "{2,1}");  // reals are truncated
