@@ -69,8 +69,8 @@ constexpr int kLoadFailedExit = 255;
 #endif
 
 // A fresh directory for one test's scripts, removed with everything in it.
-class ScriptDir {
- public:
+struct ScriptDir {
+  fs::path root;
   ScriptDir() {
     static std::atomic<int> counter{0};
 #ifdef _WIN32
@@ -78,26 +78,23 @@ class ScriptDir {
 #else
     unsigned long pid = (unsigned long)getpid();
 #endif
-    path_ = fs::temp_directory_path() / ("zvs_cmd_test-" + std::to_string(pid) + "-" + std::to_string(++counter));
-    fs::remove_all(path_);  // left over by an earlier process with the same id
-    fs::create_directories(path_);
+    root = fs::temp_directory_path() / ("zvs_cmd_test-" + std::to_string(pid) + "-" + std::to_string(++counter));
+    fs::remove_all(root);  // left over by an earlier process with the same id
+    fs::create_directories(root);
   }
   ~ScriptDir() {
     std::error_code ignored;
-    fs::remove_all(path_, ignored);
+    fs::remove_all(root, ignored);
   }
-  std::string path(const std::string& name = "") const { return (path_ / fs::u8path(name)).u8string(); }
+  std::string path(const std::string& name = "") const { return (root / fs::u8path(name)).u8string(); }
   // Writes a script with the given bytes (UTF-8, used as is).
   void write(const std::string& name, const std::string& bytes) const {
-    fs::path file = path_ / fs::u8path(name);
+    fs::path file = root / fs::u8path(name);
     fs::create_directories(file.parent_path());
     std::ofstream out(file, std::ios::binary);
     out << bytes;
     ASSERT_TRUE(out.good()) << "cannot write " << name;
   }
-
- private:
-  fs::path path_;
 };
 
 struct Result {
