@@ -11,7 +11,6 @@ TEST(EvalScopes, BlocksKeepTheirNewVariablesAndStrictModeWantsDeclarations) {
     EXPECT_EQ(value("x = 1\n{\n  var x = 2\n  y = x\n}\nexit {x, y}"), "{\"x\":1,\"y\":0}");
     EXPECT_EQ(value("x = 1\n{\n  x = 2\n  z = 3\n}\nexit {x, z}"), "{\"x\":2,\"z\":0}");
     EXPECT_EQ(value("n = 0\nif (1) { n = 5; var m = 1 }\nexit n + m"), "5");
-    EXPECT_EQ(value("var a = 1\n{ var a = 2 }\nexit a"), "1");
     EXPECT_EQ(error_code("var a; var a"), kErrDuplicateVariable);
     RunOptions strict;
     strict.strict = true;
