@@ -3,29 +3,26 @@
 
 #include <chrono>
 
-#include "ksc_expect.h"
+#include "ksc_harness.h"
 
+using namespace ksc;
 using namespace ksc_test;
-using ksc::kErrSyntax;
-using ksc::kErrTooDeep;
-using ksc::kErrTooFewArguments;
 
 TEST(Functions, DefaultsAndTooFewArguments) {
     const std::string f = "function f(a, b = 2) { return a + b }\n";
     EXPECT_EQ(value(f + "exit {f(1), f(1, 5), f(1, 5, 9)}"), "{3,6,6}");
     EXPECT_EQ(first_error(f + "x = f()"), error_line(kErrTooFewArguments, 2, "x = f()"));
-    EXPECT_EQ(error_code("function g(a, b) { return a }\ng(1)"), kErrTooFewArguments);
     EXPECT_EQ(value("function f(a, b = a * 2, c = b + 1) { return {a, b, c} }\nexit f(3)"),
               "{\"a\":3,\"b\":6,\"c\":7}");
-    EXPECT_EQ(error_code("function f(a, a) { }\nf(1, 2)"), ksc::kErrDuplicateVariable);
+    EXPECT_EQ(error_code("function f(a, a) { }\nf(1, 2)"), kErrDuplicateVariable);
 }
 
 TEST(Functions, PlainParametersCopyAndReferenceParametersShare) {
-    EXPECT_EQ(value("function inc(&n) { n++ }\nx = 1; inc(x); exit x"), "2");
-    EXPECT_EQ(value("function inc(n) { n++ }\nx = 1; inc(x); exit x"), "1");
-    EXPECT_EQ(value("function set(&a) { a[1] = 9 }\nv = {1, 2}; set(v); exit v"), "{1,9}");
-    EXPECT_EQ(value("function set(a) { a[1] = 9; return a }\nv = {1, 2}; w = set(v); exit {v, w}"),
-              "{\"v\":{1,2},\"w\":{1,9}}");
+    EXPECT_EQ(value("function inc(&n) { n++ }\nfunction copy(n) { n++ }\nx = 1; y = 1; inc(x); copy(y); exit {x, y}"),
+              "{\"x\":2,\"y\":1}");
+    EXPECT_EQ(value("function set(&a) { a[1] = 9 }\nfunction copy(a) { a[1] = 9; return a }\n"
+                    "u = {1, 2}; set(u); v = {1, 2}; w = copy(v); exit {u, v, w}"),
+              "{\"u\":{1,9},\"v\":{1,2},\"w\":{1,9}}");
     EXPECT_EQ(value("function inc(&n) { n += 10 }\na = {1, 2}; inc(a[1]); exit a"), "{1,12}");
     EXPECT_EQ(value("function sw(&a, &b) { var t = a; a = b; b = t }\nx = 1; y = \"s\"; sw(x, y); exit {x, y}"),
               "{\"x\":\"s\",\"y\":1}");
@@ -46,18 +43,17 @@ TEST(Functions, BodiesRunInTheCallersScope) {
 TEST(Functions, NamesAndResolution) {
     EXPECT_EQ(value("function Foo(a) { return a * 2 }\nexit FOO(4) + foo(1)"), "10");
     EXPECT_EQ(value("function length(x) { return 99 }\nexit length(\"abc\")"), "99");  // before built-ins
-    EXPECT_EQ(first_error("x = 1\ny = nothing(1)"), error_line(ksc::kErrFunctionNotFound, 2, "y = nothing(1)"));
+    EXPECT_EQ(first_error("x = 1\ny = nothing(1)"), error_line(kErrFunctionNotFound, 2, "y = nothing(1)"));
     RunOptions basic;
     basic.ksc5 = false;
     EXPECT_EQ(run_ksc("x = length(1)", basic).errors.size(), 1u);  // no calls in the basic dialect
 }
 
 TEST(Functions, Recursion) {
-    EXPECT_EQ(value("function fib(n) {\n  if (n < 2) { return n }\n  return fib(n - 1) + fib(n - 2)\n}\nexit fib(15)"),
-              "610");
-    EXPECT_EQ(value("function fact(n) { if (n <= 1) { return 1 }; var r = n * fact(n - 1); return r }\n"
-                    "exit fact(10)"),
-              "3628800");
+    EXPECT_EQ(value("function fib(n) {\n  if (n < 2) { return n }\n  return fib(n - 1) + fib(n - 2)\n}\n"
+                    "function fact(n) { if (n <= 1) { return 1 }; var r = n * fact(n - 1); return r }\n"
+                    "exit {fib(15), fact(10)}"),
+              "{610,3628800}");
     EXPECT_EQ(value("function walk(a, d) { if (istype(a) != 3) { return d }\nreturn walk(a[0], d + 1) }\n"
                     "exit walk({{{{1}}}}, 0)"),
               "4");
@@ -73,8 +69,6 @@ TEST(Functions, ExitReturnAndStrayLoopJumps) {
     EXPECT_EQ(value("function f() { while (1) { exit \"out\" } }\nfor (;;) { f() }"), "out");
     EXPECT_EQ(first_error("function f() { break }\nwhile (1) { f() }"), error_line(kErrSyntax, 2, "while (1) { f() }"));
     EXPECT_EQ(error_code("function f() { continue }\nf()"), kErrSyntax);
-    EXPECT_EQ(first_error("function f(n) {\n  x = 1\n  return n / 0\n}\ny = f(2)"),
-              error_line(ksc::kErrDivisionByZero, 3, "return n / 0"));
 }
 
 TEST(Builtins, IstypeAndLength) {
@@ -141,9 +135,9 @@ TEST(NestingGuard, DeeplyNestedSource) {
         return s;
     };
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(parse_error("x = " + nest("(", "1", ")", 100000)), kErrTooDeep);
-    EXPECT_EQ(parse_error(nest("{", "x = 1", "}", 100000)), kErrTooDeep);
-    EXPECT_EQ(parse_error("x = " + nest("{", "1", "}", 100000)), kErrTooDeep);
+    for (const std::string& s : {"x = " + nest("(", "1", ")", 100000), nest("{", "x = 1", "}", 100000),
+                                 "x = " + nest("{", "1", "}", 100000)})
+        EXPECT_EQ(parse_error(s), kErrTooDeep);
     // Depths in between may parse; running them then either works or stops
     // with the same error.
     const std::pair<const char*, int> forms[] = {

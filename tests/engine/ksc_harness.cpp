@@ -80,25 +80,4 @@ RunOutput run_ksc(const std::string& source, const RunOptions& options) {
     return out;
 }
 
-std::string out(const std::string& source) {
-    RunOutput r = run_ksc(source);
-    if (!r.errors.empty()) {
-        std::string all;
-        for (const std::string& e : r.errors) all += e + "\n";
-        return all;
-    }
-    return r.printed;
-}
-
-std::string eval(const std::string& expression) {
-    RunOutput r = run_ksc("exit " + expression + "\n");
-    if (!r.errors.empty()) return r.errors[0];
-    return r.result;
-}
-
-std::string first_error(const std::string& source, const RunOptions& options) {
-    RunOutput r = run_ksc(source, options);
-    return r.errors.empty() ? std::string() : r.errors[0];
-}
-
 }  // namespace ksc_test

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
+
 namespace ksc_test {
 
 struct RunOptions {
@@ -30,14 +32,56 @@ struct RunOutput {
 
 RunOutput run_ksc(const std::string& source, const RunOptions& options = RunOptions());
 
-// Convenience: the text print() wrote, or the error lines when there were any.
-std::string out(const std::string& source);
-// Value of an expression, in display form ("3", "0.5000000000000000", "{1,2}").
-std::string eval(const std::string& expression);
-// The first error line of a snippet, or "" when it ran cleanly.
-std::string first_error(const std::string& source, const RunOptions& options = RunOptions());
-
 std::u16string u16(const std::string& utf8);
 std::string u8(const std::u16string& text);
+
+// The text print() wrote, or the error lines when there were any.
+inline std::string out(const std::string& source) {
+    RunOutput r = run_ksc(source);
+    std::string errors;
+    for (const std::string& e : r.errors) errors += e + "\n";
+    return r.errors.empty() ? r.printed : errors;
+}
+
+// The first error line of a snippet, or "" when it ran cleanly.
+inline std::string first_error(const std::string& source, const RunOptions& options = RunOptions()) {
+    RunOutput r = run_ksc(source, options);
+    return r.errors.empty() ? std::string() : r.errors[0];
+}
+
+// The value a snippet hands to `exit`/`return` in display form ("3",
+// "0.5000000000000000", "{1,2}"), or its first error line.
+inline std::string value(const std::string& source, const RunOptions& options = RunOptions()) {
+    RunOutput r = run_ksc(source, options);
+    return r.errors.empty() ? r.result : r.errors[0];
+}
+inline std::string eval(const std::string& expression) { return value("exit " + expression + "\n"); }
+
+// Message text of an error number in the current language (UTF-8).
+inline std::string message(int code) { return u8(ksc::error_message(code)); }
+
+// The full error line of an error in the main file "test.ksc".
+inline std::string error_line(int code, int line, const std::string& source, const std::string& extra = "") {
+    return "Error: [test.ksc]: " + extra + message(code) + "(" + std::to_string(line) + "): " + source;
+}
+
+// Number of the message in an error line; -2 when it holds no known message.
+inline int line_error_code(const std::string& line) {
+    for (int code = 0; code < ksc::kErrorCount; ++code)
+        if (line.find(message(code) + "(") != std::string::npos) return code;
+    return -2;
+}
+
+// Number of the first error a run reported, -1 when it reported none.
+inline int error_code(const RunOutput& r) { return r.errors.empty() ? -1 : line_error_code(r.errors[0]); }
+inline int error_code(const std::string& source, const RunOptions& options = RunOptions()) {
+    return error_code(run_ksc(source, options));
+}
+
+// Number of the error that stopped the parse, -1 when the text parsed.
+inline int parse_error(const std::string& source, const RunOptions& options = RunOptions()) {
+    RunOutput r = run_ksc(source, options);
+    return r.parsed ? -1 : error_code(r);
+}
 
 }  // namespace ksc_test
