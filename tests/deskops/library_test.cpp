@@ -8,7 +8,6 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
@@ -313,8 +312,6 @@ TEST_F(Library, PutLogAppendsTimeStampedLines) {
         struct tm t = {};
         ASSERT_EQ(sscanf(line.c_str(), "%d/%d/%d %d:%d:%d ", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour, &t.tm_min,
                          &t.tm_sec), 6);
-        EXPECT_EQ(line[4], '/');
-        EXPECT_EQ(line[19], ' ');
         t.tm_year -= 1900;
         t.tm_mon -= 1;
         t.tm_isdst = -1;
