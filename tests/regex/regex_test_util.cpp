@@ -19,26 +19,24 @@ std::string u8(const std::u16string& s) { return zv::utf16_to_utf8(s.data(), s.s
 
 namespace {
 
+std::string error_text(int code) { return "<error " + std::to_string(code) + ">"; }
+
+// A compiled pattern with its matcher on text (m null when either failed),
+// and for collect(): all matches, or a negative error code.
 struct Session {
-    Program* prog = nullptr;
+    Program* prog;
     Matcher* m = nullptr;
-    explicit Session(const std::u16string& text, const std::u16string& pattern, const Options& o) {
-        prog = compile(pattern.c_str());
-        if (!prog) return;
-        MatchOptions mo;
-        mo.ignore_case = o.ignore_case;
-        mo.plain = o.plain;
-        mo.step_limit = o.step_limit;
-        mo.memo_after = o.memo_after;
-        m = matcher_new(prog, text.c_str(), mo);
+    Buf<Capture> all;
+    Session(const std::u16string& text, const std::u16string& pattern, const Options& o)
+        : prog(compile(pattern.c_str())) {
+        if (prog) m = matcher_new(prog, text.c_str(), o);
     }
     ~Session() {
         if (m) matcher_free(m);
         if (prog) program_free(prog);
     }
+    int collect() { return m ? deskops::regex::collect(m, &all) : kNoMemory; }
 };
-
-std::string error_text(int code) { return "<error " + std::to_string(code) + ">"; }
 
 }  // namespace
 
@@ -60,21 +58,13 @@ Found match16(const std::u16string& text, const std::u16string& pattern, int32_t
     return f;
 }
 
-Found match(const std::string& text, const std::string& pattern, int32_t start, const Options& o) {
-    return match16(u16(text), u16(pattern), start, o);
-}
-
 std::vector<std::string> match_all(const std::string& text, const std::string& pattern, const Options& o) {
     std::u16string t = u16(text);
     Session s(t, u16(pattern), o);
-    if (!s.m) return {error_text(kNoMemory)};
-    Buf<Capture> all;
-    int n = collect(s.m, &all);
-    if (n < 0) return {error_text(n)};
+    if (int n = s.collect(); n < 0) return {error_text(n)};
     std::vector<std::string> out;
-    const size_t g = size_t(group_count(s.prog));
-    for (size_t i = 0; i < all.size; i += g)
-        out.push_back(u8(t.substr(size_t(all[i].begin), size_t(all[i].end - all[i].begin))));
+    for (size_t i = 0; i < s.all.size; i += size_t(group_count(s.prog)))
+        out.push_back(u8(t.substr(size_t(s.all[i].begin), size_t(s.all[i].end - s.all[i].begin))));
     return out;
 }
 
@@ -82,21 +72,10 @@ std::string replace(const std::string& text, const std::string& pattern, const s
                     const Options& o) {
     std::u16string t = u16(text), r = u16(replacement);
     Session s(t, u16(pattern), o);
-    if (!s.m) return error_text(kNoMemory);
-    Buf<Capture> all;
-    int n = collect(s.m, &all);
-    if (n < 0) return error_text(n);
+    if (int n = s.collect(); n < 0) return error_text(n);
     Buf<char16_t> out;
-    if (!substitute(t.c_str(), group_count(s.prog), all, r.c_str(), &out)) return error_text(kNoMemory);
+    if (!substitute(t.c_str(), group_count(s.prog), s.all, r.c_str(), &out)) return error_text(kNoMemory);
     return u8(std::u16string(out.data ? out.data : u"", out.size));
-}
-
-int32_t groups_of(const std::string& pattern) {
-    Program* p = compile(u16(pattern).c_str());
-    if (!p) return -1;
-    int32_t g = group_count(p);
-    program_free(p);
-    return g;
 }
 
 }  // namespace rxtest

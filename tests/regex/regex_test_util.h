@@ -1,5 +1,5 @@
-// Helpers for the regular expression tests: run the script functions' rules
-// on UTF-8 texts, with the guarded matcher (default) or the plain one.
+// Helpers for the regular expression tests: the script functions' rules on
+// UTF-8 texts, with the guarded matcher (default options) or the plain one.
 #pragma once
 
 #include <cstdint>
@@ -10,15 +10,10 @@
 
 namespace rxtest {
 
+using Options = deskops::regex::MatchOptions;
+
 std::u16string u16(const std::string& utf8);
 std::string u8(const std::u16string& s);
-
-struct Options {
-    bool ignore_case = false;
-    bool plain = false;
-    uint64_t step_limit = 0;
-    uint64_t memo_after = deskops::regex::kMemoAuto;
-};
 
 // regex_match: code 1 with the group texts and the index, 0, or an error.
 struct Found {
@@ -26,18 +21,15 @@ struct Found {
     std::vector<std::string> groups;
     int32_t index = -1;
 };
-Found match(const std::string& text, const std::string& pattern, int32_t start = 0, const Options& o = {});
-Found match16(const std::u16string& text, const std::u16string& pattern, int32_t start = 0,
-              const Options& o = {});
+Found match16(const std::u16string& text, const std::u16string& pattern, int32_t start = 0, const Options& o = {});
+inline Found match(const std::string& text, const std::string& pattern, int32_t start = 0, const Options& o = {}) {
+    return match16(u16(text), u16(pattern), start, o);
+}
 
-// regex_match_all: the whole-match texts ({"<error n>"} on an error).
+// regex_match_all's whole-match texts and regex_replace's result; an error
+// gives "<error n>".
 std::vector<std::string> match_all(const std::string& text, const std::string& pattern, const Options& o = {});
-
-// regex_replace ("<error n>" on an error).
 std::string replace(const std::string& text, const std::string& pattern, const std::string& replacement,
                     const Options& o = {});
-
-// Group count of a pattern (-1 when it does not compile).
-int32_t groups_of(const std::string& pattern);
 
 }  // namespace rxtest
