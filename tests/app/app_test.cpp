@@ -1,7 +1,5 @@
-// zvs_app run as a process: script files and arguments, the silent print and
-// empty input, the error message box, building executables (and reading the
-// embedded script back with the resource API), build failures with their
-// message boxes, and the Ctrl+Q stop.
+// zvs_app as a process: scripts and arguments, its input dialogs and message
+// boxes, building executables (the embedded script read back), the Ctrl+Q stop.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 

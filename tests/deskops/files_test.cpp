@@ -1,7 +1,5 @@
-// The file and directory functions, through zvs_cmd scripts that import
-// DESKOPS, each test in a fresh directory of its own. Runs in an English
-// (code page 1252) and a Japanese (932) environment: messages and the ANSI
-// code page differ.
+// The file and directory functions through zvs_cmd scripts, each test in a
+// fresh directory; English (code page 1252) and Japanese (932) environments.
 #include <gtest/gtest.h>
 #include <windows.h>
 

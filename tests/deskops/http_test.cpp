@@ -1,7 +1,6 @@
-// http_request through zvs_cmd scripts against the loopback HTTP and HTTPS
-// servers of http/test_server.py, which http/with_servers.sh runs around
-// this binary and whose ports it passes in ZV_HTTP_PORT and ZV_HTTPS_PORT.
-// Runs in an English and a Japanese environment: WinHTTP's texts may differ.
+// http_request through zvs_cmd scripts against the loopback servers that
+// http/with_servers.sh runs (ports in ZV_HTTP_PORT, ZV_HTTPS_PORT); English
+// and Japanese environments (WinHTTP's texts may differ).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>

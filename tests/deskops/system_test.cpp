@@ -1,9 +1,7 @@
 // The dialog, desktop, process, clipboard and play-notification functions on
-// a real desktop (Windows, or Wine on a display). zvs_cmd scripts that
-// import DESKOPS call them while the test plays the user (it fills in and
-// presses the dialogs) and the recorder (a window of class "zarvo-bot_main"
-// that records what it is posted). Runs in an English and a Japanese
-// environment: the engine's texts around the library's messages differ.
+// a desktop: zvs_cmd scripts call them while the test plays the user (answers
+// the dialogs) and the recorder (a "zarvo-bot_main" window); English and
+// Japanese environments (the engine's texts differ).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -213,13 +211,6 @@ protected:
         return zv::test::from_console(r.out);
     }
 
-    // The engine's line for a library failure with this message.
-    static std::string failure(const std::string& message, int line, const std::string& call) {
-        return shown("Error: [main.ksc]: " + message +
-                     zv::test::tr("Function error", "関数実行中にエラーが発生しました") + "(" +
-                     std::to_string(line) + "): " + call + "\n");
-    }
-
     fs::path dir_;
 };
 
@@ -314,7 +305,8 @@ TEST_F(System, PlayNotificationsReachTheRecorder) {
     EXPECT_EQ(run("print(__play_start() + \"\" + __play_start(3) + __play_start(3.9) + __play_start(\"7\") + "
                   "__select_step(12) + __select_step(2.5) + __play_end(-5) + __play_end() + \"\\n\")\n" +
                   call + "\n__play_end(100)\n"),
-              "00000000\n" + failure("引数は数値のみです。", 3, call));
+              "00000000\n" + shown("Error: [main.ksc]: 引数は数値のみです。" +
+                                    zv::test::tr("Function error", "関数実行中にエラーが発生しました") + "(3): " + call + "\n"));
     // A later script's notification arrives after everything the first
     // one posted.
     run("__play_end(99)\n");

@@ -1,7 +1,5 @@
-// The window functions on a real desktop (Windows, or Wine on a display):
-// zvs_cmd scripts that import DESKOPS drive the target program (zv_target),
-// and the test checks what the target received and how its windows changed.
-// Argument checks and display scaling are called directly.
+// The window functions on a desktop: zvs_cmd scripts drive zv_target;
+// argument checks, display scaling and pauses by direct calls.
 #include <gtest/gtest.h>
 
 #include <chrono>
