@@ -1,7 +1,6 @@
-// zvs_app run as a process: script files and arguments, the silent print and
-// empty input, the error message box, building executables (and reading the
-// embedded script back with the resource API), build failures with their
-// message boxes, and the Ctrl+Q stop.
+// zvs_app as a process: scripts and arguments, its input dialogs and message
+// boxes, building executables (the embedded script read back), the Ctrl+Q stop.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -12,35 +11,26 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "target_driver.h"
 #include "zv_test_support.h"
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Matcher;
 using zv::test::eventually;
 using zv::test::fresh_dir;
 
 namespace {
 
-const wchar_t kBuildFailed[] = L"実行ファイルの出力に失敗しました。";
-
 std::wstring widen(const std::string& s) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), &w[0], n);
+    std::wstring w(size_t(MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), &w[0], int(w.size()));
     return w;
 }
 
-std::string narrow(const std::wstring& w) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), &s[0], n, nullptr, nullptr);
-    return s;
-}
-
-void write(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void write(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string contents(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -49,9 +39,8 @@ std::string contents(const fs::path& path) {
 
 // A script line that appends text to the file (ksc string literal).
 std::string append_line(const fs::path& file, const std::string& expression) {
-    std::string path = file.string();
     std::string quoted;
-    for (char c : path) quoted += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    for (char c : file.string()) quoted += c == '\\' ? std::string("\\\\") : std::string(1, c);
     return "file_write_text(\"" + quoted + "\", " + expression + " + \"\\n\", 1)\n";
 }
 
@@ -62,11 +51,10 @@ public:
         std::wstring command = L"\"" + program + L"\" " + arguments;
         STARTUPINFOW si = {};
         si.cb = sizeof si;
-        if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &info_)) {
-            CloseHandle(info_.hThread);
-        } else {
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &info_))
             info_ = {};
-        }
+        else
+            CloseHandle(info_.hThread);
     }
     ~Process() {
         if (!info_.hProcess) return;
@@ -76,10 +64,10 @@ public:
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
-    bool started() const { return info_.hProcess != nullptr; }
     DWORD pid() const { return info_.dwProcessId; }
-    // The exit code, or a note when the program did not end in time.
+    // The exit code, or a note when the program did not start or end in time.
     std::string wait(int ms = 60000) const {
+        if (!info_.hProcess) return "[not started]";
         if (WaitForSingleObject(info_.hProcess, DWORD(ms)) != WAIT_OBJECT_0) return "[running]";
         DWORD code = 0;
         GetExitCodeProcess(info_.hProcess, &code);
@@ -94,60 +82,48 @@ std::wstring app() { return widen(zv::test::program_path("zvs_app")); }
 
 // Runs a program to its end; its exit code as text.
 std::string run(const std::wstring& program, const std::wstring& arguments = L"") {
-    Process p(program, arguments);
-    if (!p.started()) return "[not started]";
-    return p.wait();
+    return Process(program, arguments).wait();
 }
 
 std::wstring quoted(const fs::path& p) { return L"\"" + p.wstring() + L"\""; }
 
-// A message box of the process: its caption and text.
-struct Box {
-    HWND window = nullptr;
-    std::wstring caption, text;
-};
-
-struct BoxSearch {
-    DWORD pid;
-    HWND found;
-};
-
 BOOL CALLBACK find_dialog(HWND w, LPARAM lp) {
-    auto* search = reinterpret_cast<BoxSearch*>(lp);
+    auto* search = reinterpret_cast<std::pair<DWORD, HWND>*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
     wchar_t cls[32] = L"";
     GetClassNameW(w, cls, 32);
-    if (pid != search->pid || lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
-    search->found = w;
+    if (pid != search->first || lstrcmpW(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+    search->second = w;
     return FALSE;
 }
 
-// Waits for the process's next message box.
-Box next_box(const Process& p) {
-    BoxSearch search = {p.pid(), nullptr};
-    eventually([&] {
-        search.found = nullptr;
-        EnumWindows(find_dialog, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    }, 20000);
-    Box box;
-    box.window = search.found;
-    if (!box.window) return box;
-    wchar_t buf[1024] = L"";
-    GetWindowTextW(box.window, buf, 1024);
-    box.caption = buf;
-    buf[0] = 0;
-    GetDlgItemTextW(box.window, 0xFFFF, buf, 1024);  // the message box's text
-    box.text = buf;
-    return box;
+// Waits for the process's next visible dialog (message boxes included).
+HWND next_box(const Process& p) {
+    std::pair<DWORD, HWND> search = {p.pid(), nullptr};
+    eventually([&] { return EnumWindows(find_dialog, reinterpret_cast<LPARAM>(&search)), search.second; }, 20000);
+    return search.second;
 }
 
 // Presses the box's OK and waits until it is gone.
-void dismiss(const Box& box) {
-    PostMessageW(GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
-    eventually([&] { return !IsWindowVisible(box.window); });
+void dismiss(HWND box) {
+    PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    eventually([&] { return !IsWindowVisible(box); });
+}
 
+// The process's next count message boxes, "caption|text" each, dismissed.
+std::vector<std::wstring> answer_boxes(const Process& p, size_t count) {
+    std::vector<std::wstring> boxes;
+    while (boxes.size() < count) {
+        HWND box = next_box(p);
+        if (!box) break;
+        wchar_t caption[256] = L"", text[1024] = L"";
+        GetWindowTextW(box, caption, 256);
+        GetDlgItemTextW(box, 0xFFFF, text, 1024);  // the message box's text
+        boxes.push_back(std::wstring(caption) + L"|" + text);
+        dismiss(box);
+    }
+    return boxes;
 }
 
 std::wstring system_text(DWORD code) {
@@ -161,21 +137,16 @@ std::wstring embedded_script(const fs::path& exe) {
     HMODULE m = LoadLibraryExW(exe.wstring().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!m) return L"[not loadable]";
     std::wstring text = L"[no resource]";
-    HRSRC r = FindResourceExW(m, L"ZVS", MAKEINTRESOURCEW(3000), 0x0400);
-    if (r) {
+    if (HRSRC r = FindResourceExW(m, L"ZVS", MAKEINTRESOURCEW(3000), 0x0400)) {
         const wchar_t* data = static_cast<const wchar_t*>(LockResource(LoadResource(m, r)));
         size_t units = SizeofResource(m, r) / 2;
-        text.clear();
-        if (units && data[units - 1] == 0) {
-            for (size_t i = 0; i + 1 < units; ++i) text += wchar_t(data[i] ^ 0x5A3C);
-        } else {
-            text = L"[no terminator]";
-        }
+        bool terminated = units && data[units - 1] == 0;
+        text = terminated ? L"" : L"[no terminator]";
+        for (size_t i = 0; terminated && i + 1 < units; ++i) text += wchar_t(data[i] ^ 0x5A3C);
     }
     FreeLibrary(m);
     return text;
 }
-
 class App : public ::testing::Test {
 protected:
     void SetUp() override { dir_ = fresh_dir("zvs_app"); }
@@ -203,51 +174,24 @@ TEST_F(App, RunsAScriptFileWithItsArgumentsQuietly) {
     EXPECT_EQ(contents(out), "argc=0 first=0 second=0\ninput=[]\n");
 }
 
-TEST_F(App, ShowsErrorsInMessageBoxes) {
-    fs::path out = dir_ / "out.txt";
-    write(dir_ / "error.ksc", "error(\"something broke\")\n" + append_line(out, "\"after\""));
-    Process p(app(), quoted(dir_ / "error.ksc"));
-    Box box = next_box(p);
-    EXPECT_EQ(box.caption, L"zarvo-bot");
-    EXPECT_EQ(box.text, L"something broke");
-    dismiss(box);
-    EXPECT_EQ(p.wait(), "0");
-    EXPECT_EQ(contents(out), "after\n");  // error() returns normally
-
-    // A script that does not parse: the engine's report, then -1.
-    write(dir_ / "broken.ksc", "a = (1 + \n");
-    Process broken(app(), quoted(dir_ / "broken.ksc"));
-    box = next_box(broken);
-    EXPECT_EQ(box.caption, L"zarvo-bot");
-    EXPECT_NE(box.text.find(L"broken.ksc"), std::wstring::npos) << narrow(box.text);
-    dismiss(box);
-    EXPECT_EQ(broken.wait(), "-1");
-
-    // A script file that does not exist.
-    Process missing(app(), quoted(dir_ / "missing.ksc"));
-    box = next_box(missing);
-    EXPECT_NE(box.text.find(L"missing.ksc"), std::wstring::npos) << narrow(box.text);
-    dismiss(box);
-    EXPECT_EQ(missing.wait(), "-1");
-}
-
 TEST_F(App, AsksThroughItsOwnInputDialogs) {
     // The program's own dialog resources: one caption for all three.
     fs::path out = dir_ / "out.txt";
     write(dir_ / "ask.ksc", append_line(out, "input_number(\"How many?\", 7)") +
                                 append_line(out, "\"[\" + input_text(\"Name?\") + \"]\""));
     Process p(app(), quoted(dir_ / "ask.ksc"));
-    Box box = next_box(p);
-    EXPECT_EQ(box.caption, L"入力してクリップボードにセット");
-    wchar_t shown[64] = L"";
-    GetDlgItemTextW(box.window, 1001, shown, 64);
-    EXPECT_STREQ(shown, L"7");
-    SetDlgItemTextW(box.window, 1001, L"42");
+    wchar_t caption[64] = L"", shown[64] = L"";
+    HWND box = next_box(p);
+    GetWindowTextW(box, caption, 64);
+    GetDlgItemTextW(box, 1001, shown, 64);
+    EXPECT_EQ(std::wstring(caption) + L"|" + shown, L"入力してクリップボードにセット|7");
+    SetDlgItemTextW(box, 1001, L"42");
     dismiss(box);
     box = next_box(p);
-    EXPECT_EQ(box.caption, L"入力してクリップボードにセット");
-    EXPECT_TRUE(GetWindowLongW(GetDlgItem(box.window, 1001), GWL_STYLE) & WS_HSCROLL);
-    PostMessageW(GetDlgItem(box.window, IDCANCEL), BM_CLICK, 0, 0);
+    GetWindowTextW(box, caption, 64);
+    EXPECT_STREQ(caption, L"入力してクリップボードにセット");
+    EXPECT_TRUE(GetWindowLongW(GetDlgItem(box, 1001), GWL_STYLE) & WS_HSCROLL);
+    PostMessageW(GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0);
     EXPECT_EQ(p.wait(), "0");
     EXPECT_EQ(contents(out), "42\n[]\n");
 }
@@ -261,66 +205,54 @@ TEST_F(App, BuildsExecutablesThatRunTheirScript) {
     // x.ksc follows both options: the program builds and does not run it.
     write(dir_ / "x.ksc", append_line(dir_ / "x.txt", "\"x ran\""));
     fs::create_directories(dir_ / "alone");
-    for (const char* name : {"plain", "bom"}) {
-        SCOPED_TRACE(name);
-        fs::path exe = dir_ / "alone" / (std::string(name) + ".exe");
-        EXPECT_EQ(run(app(), L"/in " + quoted(dir_ / (std::string(name) + ".ksc")) + L" /OUT " + quoted(exe) +
-                                 L" " + quoted(dir_ / "x.ksc")),
-                  "0");
-        EXPECT_FALSE(fs::exists(dir_ / "x.txt"));
-        EXPECT_EQ(embedded_script(exe), widen(body));
-
-        // Started from a directory without DESKOPS.dll, with and without
-        // arguments; all arguments go to the script.
-        fs::remove(dir_ / "out.txt");
-        EXPECT_EQ(run(exe.wstring(), L"first second"), "0");
-        EXPECT_EQ(run(exe.wstring()), "0");
-        EXPECT_EQ(contents(dir_ / "out.txt"), "娼 and ü argc=2 second\n娼 and ü argc=0 0\n");
-        // A built executable ignores /in and /out: they are arguments.
-        fs::remove(dir_ / "out.txt");
-        EXPECT_EQ(run(exe.wstring(), L"/in " + quoted(dir_ / "x.ksc") + L" /out y.exe"), "0");
-        EXPECT_EQ(contents(dir_ / "out.txt"), "娼 and ü argc=4 " + (dir_ / "x.ksc").string() + "\n");
+    fs::path exe;
+    for (const char* name : {"bom", "plain"}) {
+        exe = dir_ / "alone" / (std::string(name) + ".exe");
+        EXPECT_EQ(run(app(), L"/in " + quoted(dir_ / (std::string(name) + ".ksc")) + L" /OUT " + quoted(exe) + L" " +
+                                 quoted(dir_ / "x.ksc")),
+                  "0") << name;
+        EXPECT_EQ(embedded_script(exe), widen(body)) << name;
     }
+    EXPECT_FALSE(fs::exists(dir_ / "x.txt"));
+    // Started from a directory without DESKOPS.dll, with and without
+    // arguments; all arguments go to the script, /in and /out included.
+    for (const std::wstring& arguments :
+         {std::wstring(L"first second"), std::wstring(), L"/in " + quoted(dir_ / "x.ksc") + L" /out y.exe"})
+        EXPECT_EQ(run(exe.wstring(), arguments), "0");
+    EXPECT_EQ(contents(dir_ / "out.txt"), "娼 and ü argc=2 second\n娼 and ü argc=0 0\n娼 and ü argc=4 " +
+                                              (dir_ / "x.ksc").string() + "\n");
 }
 
-TEST_F(App, FailedBuildsSayWhyAndLeaveNothing) {
+// Message boxes of a script's error() (which returns normally), of scripts
+// that do not parse or exist, and of failed builds: the system's text under
+// the stage's caption, then the build message; nothing is left behind.
+TEST_F(App, ShowsErrorsAndFailedBuildsInMessageBoxes) {
+    const std::wstring failed = L"zarvo-bot|実行ファイルの出力に失敗しました。";
+    fs::path out = dir_ / "out.txt";
+    write(dir_ / "error.ksc", "error(\"something broke\")\n" + append_line(out, "\"after\""));
+    write(dir_ / "broken.ksc", "a = (1 + \n");
     write(dir_ / "s.ksc", "a = 1\n");
-    // Into a directory that does not exist: the system's text under the
-    // stage's caption, then the build message.
-    fs::path exe = dir_ / "missing" / "s.exe";
-    Process into_missing(app(), L"/in " + quoted(dir_ / "s.ksc") + L" /out " + quoted(exe));
-    Box box = next_box(into_missing);
-    EXPECT_EQ(box.caption, L"Begin");
-    EXPECT_EQ(box.text, system_text(ERROR_PATH_NOT_FOUND)) << narrow(box.text);
-    dismiss(box);
-    box = next_box(into_missing);
-    EXPECT_EQ(box.caption, L"zarvo-bot");
-    EXPECT_EQ(box.text, kBuildFailed);
-    dismiss(box);
-    EXPECT_EQ(into_missing.wait(), "-1");
-    EXPECT_FALSE(fs::exists(dir_ / "missing"));
-
-    // An unreadable script: "Read" with the system's text.
-    Process unreadable(app(), L"/in " + quoted(dir_ / "none.ksc") + L" /out " + quoted(dir_ / "none.exe"));
-    box = next_box(unreadable);
-    EXPECT_EQ(box.caption, L"Read");
-    EXPECT_EQ(box.text, system_text(ERROR_FILE_NOT_FOUND)) << narrow(box.text);
-    dismiss(box);
-    box = next_box(unreadable);
-    EXPECT_EQ(box.text, kBuildFailed);
-    dismiss(box);
-    EXPECT_EQ(unreadable.wait(), "-1");
-
-    // An empty script fails with the build message alone.
     write(dir_ / "empty.ksc", "\xEF\xBB\xBF");
-    Process empty(app(), L"/in " + quoted(dir_ / "empty.ksc") + L" /out " + quoted(dir_ / "empty.exe"));
-    box = next_box(empty);
-    EXPECT_EQ(box.caption, L"zarvo-bot");
-    EXPECT_EQ(box.text, kBuildFailed);
-    dismiss(box);
-    EXPECT_EQ(empty.wait(), "-1");
-    EXPECT_FALSE(fs::exists(dir_ / "none.exe"));
-    EXPECT_FALSE(fs::exists(dir_ / "empty.exe"));
+    auto build = [&](const char* in, const fs::path& exe) { return L"/in " + quoted(dir_ / in) + L" /out " + quoted(exe); };
+    const struct {
+        std::wstring arguments;
+        std::vector<Matcher<std::wstring>> boxes;
+        const char* exit;
+    } runs[] = {
+        {quoted(dir_ / "error.ksc"), {std::wstring(L"zarvo-bot|something broke")}, "0"},
+        {quoted(dir_ / "broken.ksc"), {AllOf(testing::StartsWith(L"zarvo-bot|"), HasSubstr(L"broken.ksc"))}, "-1"},
+        {quoted(dir_ / "missing.ksc"), {HasSubstr(L"missing.ksc")}, "-1"},
+        {build("s.ksc", dir_ / "missing" / "s.exe"), {L"Begin|" + system_text(ERROR_PATH_NOT_FOUND), failed}, "-1"},
+        {build("none.ksc", dir_ / "none.exe"), {L"Read|" + system_text(ERROR_FILE_NOT_FOUND), failed}, "-1"},
+        {build("empty.ksc", dir_ / "empty.exe"), {failed}, "-1"},
+    };
+    for (const auto& r : runs) {
+        Process p(app(), r.arguments);
+        EXPECT_THAT(answer_boxes(p, r.boxes.size()), testing::ElementsAreArray(r.boxes)) << r.arguments;
+        EXPECT_EQ(p.wait(), r.exit);
+    }
+    EXPECT_EQ(contents(out), "after\n");
+    for (const char* left : {"missing", "none.exe", "empty.exe"}) EXPECT_FALSE(fs::exists(dir_ / left)) << left;
 }
 
 TEST_F(App, CtrlQStopsARunningScript) {

@@ -1,7 +1,5 @@
-// The file and directory functions, through zvs_cmd scripts that import
-// DESKOPS, each test in a fresh directory of its own. Runs in an English
-// (code page 1252) and a Japanese (932) environment: messages and the ANSI
-// code page differ.
+// The file and directory functions through zvs_cmd scripts, each test in a
+// fresh directory; English (code page 1252) and Japanese (932) environments.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -70,10 +69,7 @@ protected:
         // The directory was zvs_cmd's current directory; Wine lets it go a
         // moment after the process has ended.
         std::error_code error;
-        for (int tries = 0; tries < 100; ++tries, Sleep(20)) {
-            fs::remove_all(dir_, error);
-            if (!fs::exists(dir_)) break;
-        }
+        for (int tries = 0; tries < 100 && fs::exists(dir_); ++tries, Sleep(20)) fs::remove_all(dir_, error);
         EXPECT_FALSE(fs::exists(dir_));
     }
 
@@ -93,17 +89,14 @@ protected:
         options.working_dir = dir_.u8string();
         zv::test::RunResult r = zv::test::run_program(zv::test::program_path("zvs_cmd"), {"main.ksc"}, options);
         EXPECT_EQ(r.err, "");
-        std::string out = convert(CP_ACP, CP_UTF8, r.out.data(), int(r.out.size()));
-        for (size_t at; (at = out.find("\r\n")) != std::string::npos;) out.erase(at, 1);
-        return out;
+        return zv::test::from_console(r.out);
     }
 
     // The call fails with the message in front of the engine's text (or,
     // without message, with too few arguments) and stops the script.
     void expect_failure(const std::string& call, const std::string& message) const {
-        std::string text = message.empty()  ? (japanese() ? "引数が少なすぎます" : "Too few arguments")
-                           : japanese() ? message + "関数実行中にエラーが発生しました"
-                                        : message + "Function error";
+        std::string text = message.empty() ? zv::test::tr("Too few arguments", "引数が少なすぎます")
+                                           : message + zv::test::tr("Function error", "関数実行中にエラーが発生しました");
         EXPECT_EQ(run("print(\"<\")\n" + call + "\nprint(\">\")\n"),
                   shown("<Error: [main.ksc]: " + text + "(3): " + call + "\n"));
     }
@@ -156,8 +149,8 @@ error(dir_list("d\\*"))
 print(file_list("d\\s*") + " " + directory_list("d\\*.*t") + "\n")
 )");
     std::vector<std::string> lines;
-    for (size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
-        lines.push_back(out.substr(at, end - at));
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     ASSERT_EQ(lines.size(), 4u) << out;
     EXPECT_EQ(names(lines[0]), (std::vector<std::string>{"a.txt", "b.dat"}));
     EXPECT_EQ(names(lines[1]), (std::vector<std::string>{".", "..", "sub"}));

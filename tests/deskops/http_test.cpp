@@ -1,7 +1,6 @@
-// http_request through zvs_cmd scripts against the loopback HTTP and HTTPS
-// servers of http/test_server.py, which http/with_servers.sh runs around
-// this binary and whose ports it passes in ZV_HTTP_PORT and ZV_HTTPS_PORT.
-// Runs in an English and a Japanese environment: WinHTTP's texts may differ.
+// http_request through zvs_cmd scripts against the loopback servers that
+// http/with_servers.sh runs (ports in ZV_HTTP_PORT, ZV_HTTPS_PORT); English
+// and Japanese environments (WinHTTP's texts may differ).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -34,20 +33,17 @@ const char* const kDefaultAgent =
 // test_server.py's /large.
 constexpr size_t kLargeSize = 3 * 1024 * 1024 + 11;
 
-std::string utf8(const wchar_t* s, int n) {
-    std::string out(size_t(WideCharToMultiByte(CP_UTF8, 0, s, n, nullptr, 0, nullptr, nullptr)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s, n, &out[0], int(out.size()), nullptr, nullptr);
-    return out;
-}
-
 // What the library reports for a WinHTTP error: the client's message table
 // where it has one (Wine's has none), else the code.
 std::string winhttp_text(DWORD code) {
     wchar_t buf[512];
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
-                             GetModuleHandleW(L"winhttp.dll"), code, 0x0400, buf, 512, nullptr);
+    int n = int(FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+                               GetModuleHandleW(L"winhttp.dll"), code, 0x0400, buf, 512, nullptr));
     while (n && wcschr(L"\r\n ", buf[n - 1])) --n;
-    return n ? utf8(buf, int(n)) : "WinHTTP error " + std::to_string(code);
+    if (!n) return "WinHTTP error " + std::to_string(code);
+    std::string out(size_t(WideCharToMultiByte(CP_UTF8, 0, buf, n, nullptr, 0, nullptr, nullptr)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, buf, n, &out[0], int(out.size()), nullptr, nullptr);
+    return out;
 }
 
 // What the console shows of a text: zvs_cmd writes in the ANSI code page,
@@ -62,10 +58,7 @@ std::string shown(const std::string& text) {
 
 std::string hex(const std::string& bytes) {
     std::string out;
-    for (unsigned char c : bytes) {
-        out += "0123456789abcdef"[c >> 4];
-        out += "0123456789abcdef"[c & 15];
-    }
+    for (unsigned char c : bytes) out += std::string{"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
     return out;
 }
 
