@@ -165,9 +165,9 @@ char16_t* heap_text(const char16_t* s, size_t n);
 
 // ---- process-wide state --------------------------------------------------------
 
-// Library start: keeps the module handle (the string table's home and the
-// dialogs'), seeds the pseudo-random generator with the tick count, looks up the optional
-// system functions and sets up display scaling. DESKOPS calls it when it is
+// Library start: keeps the module handle (home of the string table and the
+// dialogs), seeds the pseudo-random generator with the tick count, looks up
+// the optional system functions and sets up display scaling. DESKOPS calls it when it is
 // attached to a process; zvs_app calls it itself.
 void library_start(void* module);
 void* library_module();

@@ -6,17 +6,11 @@
 // The body buffer comes from the process heap and is checked, never from a
 // container that throws: a response too large for a 32-bit process must end
 // in the system's out-of-memory text, not in a crash.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#include <wincrypt.h>
-#include <winhttp.h>
-
 #include <cstring>
 #include <string>
 
 #include "frame.h"
+#include "http_api.h"
 #include "http_error.h"
 #include "platform.h"
 #include "utf.h"
@@ -26,6 +20,9 @@ using namespace deskops;
 namespace {
 
 const wchar_t* wide(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
+
+// The client's functions, bound by the first request.
+const WinHttpApi* http;
 
 constexpr char16_t kDefaultUserAgent[] =
     u"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
@@ -127,9 +124,9 @@ struct Handles {
     HINTERNET connection = nullptr;
     HINTERNET request = nullptr;
     ~Handles() {
-        if (request) WinHttpCloseHandle(request);
-        if (connection) WinHttpCloseHandle(connection);
-        if (session) WinHttpCloseHandle(session);
+        if (request) http->WinHttpCloseHandle(request);
+        if (connection) http->WinHttpCloseHandle(connection);
+        if (session) http->WinHttpCloseHandle(session);
     }
 };
 
@@ -178,7 +175,7 @@ bool crack_url(const char16_t* url, Target* target) {
     parts.dwUrlPathLength = kPathUnits;
     parts.lpszExtraInfo = extra;
     parts.dwExtraInfoLength = kPathUnits;
-    if (!WinHttpCrackUrl(wide(url), 0, 0, &parts)) return false;
+    if (!http->WinHttpCrackUrl(wide(url), 0, 0, &parts)) return false;
     target->port = parts.nPort;
     target->secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
     target->object.assign(path, parts.dwUrlPathLength);
@@ -190,30 +187,32 @@ bool crack_url(const char16_t* url, Target* target) {
 // Sets the first certificate of the system store whose subject contains the
 // text as the client certificate; none found is no error.
 void use_client_certificate(HINTERNET request, const Options& o) {
-    HCERTSTORE store = CertOpenSystemStoreW(0, wide(o.client_cert_store));
+    const CertStoreApi* certs = cert_store_api();
+    if (!certs) return;
+    HCERTSTORE store = certs->CertOpenSystemStoreW(0, wide(o.client_cert_store));
     if (!store) return;
-    PCCERT_CONTEXT cert = CertFindCertificateInStore(store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+    PCCERT_CONTEXT cert = certs->CertFindCertificateInStore(store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
                                                      CERT_FIND_SUBJECT_STR_W, o.client_cert_subject, nullptr);
     if (cert) {
-        WinHttpSetOption(request, WINHTTP_OPTION_CLIENT_CERT_CONTEXT, const_cast<CERT_CONTEXT*>(cert),
+        http->WinHttpSetOption(request, WINHTTP_OPTION_CLIENT_CERT_CONTEXT, const_cast<CERT_CONTEXT*>(cert),
                          sizeof(CERT_CONTEXT));
-        CertFreeCertificateContext(cert);
+        certs->CertFreeCertificateContext(cert);
     }
-    CertCloseStore(store, 0);
+    certs->CertCloseStore(store, 0);
 }
 
 int32_t open_request(const char16_t* method, const char16_t* url, const Options& o, Handles* h,
                      char16_t* errbuf) {
-    h->session = WinHttpOpen(wide(o.user_agent), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+    h->session = http->WinHttpOpen(wide(o.user_agent), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                              WINHTTP_NO_PROXY_BYPASS, 0);
     if (!h->session) return fail_winhttp(errbuf);
-    if (!WinHttpSetTimeouts(h->session, o.resolve_timeout, o.connect_timeout, o.send_timeout, o.receive_timeout))
+    if (!http->WinHttpSetTimeouts(h->session, o.resolve_timeout, o.connect_timeout, o.send_timeout, o.receive_timeout))
         return fail_winhttp(errbuf);
     Target target;
     if (!crack_url(url, &target)) return fail_winhttp(errbuf);
-    h->connection = WinHttpConnect(h->session, target.host, target.port, 0);
+    h->connection = http->WinHttpConnect(h->session, target.host, target.port, 0);
     if (!h->connection) return fail_winhttp(errbuf);
-    h->request = WinHttpOpenRequest(h->connection, wide(method), target.object.c_str(), nullptr,
+    h->request = http->WinHttpOpenRequest(h->connection, wide(method), target.object.c_str(), nullptr,
                                     WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                     target.secure ? WINHTTP_FLAG_SECURE : 0);
     if (!h->request) return fail_winhttp(errbuf);
@@ -221,11 +220,11 @@ int32_t open_request(const char16_t* method, const char16_t* url, const Options&
     // bytes, as the system client does; some WinHTTP versions wait for those
     // only under this separate option, which is unlimited by default.
     DWORD response_timeout = DWORD(o.receive_timeout);
-    WinHttpSetOption(h->request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &response_timeout,
+    http->WinHttpSetOption(h->request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &response_timeout,
                      sizeof response_timeout);
     if (target.secure && !o.verify_ssl_cert) {
         DWORD flags = kIgnoreCertErrors;
-        WinHttpSetOption(h->request, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
+        http->WinHttpSetOption(h->request, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
     }
     if (o.client_cert_subject) use_client_certificate(h->request, o);
     return kDone;
@@ -237,15 +236,15 @@ int32_t send_request(HINTERNET request, const std::u16string& headers, const std
     DWORD header_units = headers.empty() ? 0 : DWORD(-1);  // -1: a terminated string
     void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
     DWORD size = DWORD(body.size());
-    if (!WinHttpSendRequest(request, header_arg, header_units, data, size, size, 0)) return fail_winhttp(errbuf);
-    if (!WinHttpReceiveResponse(request, nullptr)) return fail_winhttp(errbuf);
+    if (!http->WinHttpSendRequest(request, header_arg, header_units, data, size, size, 0)) return fail_winhttp(errbuf);
+    if (!http->WinHttpReceiveResponse(request, nullptr)) return fail_winhttp(errbuf);
     return kDone;
 }
 
 // Appends `status` and `header`.
 int32_t put_status_and_headers(HINTERNET request, ListBuilder* list, char16_t* errbuf) {
     DWORD status = 0, size = sizeof status;
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+    if (!http->WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
         return fail_winhttp(errbuf);
     Node* e = list_add(list);
@@ -253,13 +252,13 @@ int32_t put_status_and_headers(HINTERNET request, ListBuilder* list, char16_t* e
     e->value->data.i = int32_t(status);
 
     DWORD bytes = 0;
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+    if (!http->WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                              WINHTTP_NO_OUTPUT_BUFFER, &bytes, WINHTTP_NO_HEADER_INDEX) &&
         GetLastError() != ERROR_INSUFFICIENT_BUFFER)
         return fail_winhttp(errbuf);
     char16_t* text = static_cast<char16_t*>(zv::heap_alloc(size_t(bytes) + sizeof(char16_t)));
     if (!text) return fail_no_memory(errbuf);
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, text, &bytes,
+    if (!http->WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, text, &bytes,
                              WINHTTP_NO_HEADER_INDEX)) {
         DWORD error = GetLastError();
         zv::heap_free(text);
@@ -277,11 +276,11 @@ int32_t put_status_and_headers(HINTERNET request, ListBuilder* list, char16_t* e
 int32_t read_body(HINTERNET request, Body* body, char16_t* errbuf) {
     for (;;) {
         DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request, &available)) return fail_winhttp(errbuf);
+        if (!http->WinHttpQueryDataAvailable(request, &available)) return fail_winhttp(errbuf);
         if (available == 0) return kDone;
         if (!body->reserve(available)) return fail_no_memory(errbuf);
         DWORD got = 0;
-        if (!WinHttpReadData(request, body->data + body->size, available, &got)) return fail_winhttp(errbuf);
+        if (!http->WinHttpReadData(request, body->data + body->size, available, &got)) return fail_winhttp(errbuf);
         if (got == 0) return kDone;
         body->size += got;
     }
@@ -296,6 +295,8 @@ DESKOPS_FUNCTION(http_request) {
     std::u16string headers = header_text(arg(args, 2));
     std::string body_out = body_bytes(arg(args, 3));
     Options options = read_options(arg(args, 4));
+    http = winhttp_api();
+    if (!http) return fail_system(errbuf);
 
     ListBuilder list;
     list_start(result->value, &list);
