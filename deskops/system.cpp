@@ -32,9 +32,9 @@ void append_wide(std::u16string* out, const wchar_t* s) {
 }
 
 // One conversion ("%Y", or "%#d" with the Windows runtime's flag).
-void append_conversion(std::u16string* out, const char16_t* spec, size_t n, const struct tm* t) {
+void append_conversion(std::u16string* out, const char16_t* conversion, size_t n, const struct tm* t) {
     wchar_t format[4] = {};
-    for (size_t i = 0; i < n; ++i) format[i] = wchar_t(spec[i]);
+    for (size_t i = 0; i < n; ++i) format[i] = wchar_t(conversion[i]);
     wchar_t buf[256];
     size_t written = wcsftime(buf, 256, format, t);
     buf[written < 256 ? written : 255] = 0;

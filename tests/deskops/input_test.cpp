@@ -12,6 +12,7 @@
 #include "deskops_call.h"
 #include "frame_win32.h"
 #include "target_driver.h"
+#include "target_test.h"
 
 #include <imm.h>
 
@@ -23,18 +24,7 @@ using zv::test::Target;
 
 namespace {
 
-class Input : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!zv::test::have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
-        deskops::library_start(GetModuleHandleW(nullptr));
-        target_ = std::make_unique<Target>();
-        ASSERT_TRUE(target_->started()) << "zv_target did not report its windows:\n" << target_->log();
-    }
-    void TearDown() override { target_.reset(); }
-
-    std::unique_ptr<Target> target_;
-};
+class Input : public zv::test::TargetTest {};
 
 // The log lines that begin with one of the words, in order.
 std::string lines_of(const std::string& log, std::initializer_list<const char*> words) {

@@ -10,6 +10,7 @@
 #include "deskops_call.h"
 #include "frame_win32.h"
 #include "target_driver.h"
+#include "target_test.h"
 
 using deskops_test::Arg;
 using zv::test::eventually;
@@ -20,19 +21,7 @@ using zv::test::text_of;
 
 namespace {
 
-class Window : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!zv::test::have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
-        deskops::library_start(GetModuleHandleW(nullptr));
-        target_ = std::make_unique<Target>();
-        ASSERT_TRUE(target_->started()) << "zv_target did not report its windows:\n" << target_->log();
-    }
-    void TearDown() override { target_.reset(); }
-    Target& target() { return *target_; }
-
-    std::unique_ptr<Target> target_;
-};
+class Window : public zv::test::TargetTest {};
 
 constexpr auto fn = deskops::catalogue_function;
 
