@@ -7,13 +7,9 @@
 // by the library tests; here they are compared as far as the console can
 // carry them.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 #include "zv_test_support.h"
 
@@ -21,7 +17,6 @@
 #include <windows.h>
 #endif
 
-namespace fs = std::filesystem;
 using zv::test::tr;
 
 namespace {
@@ -55,17 +50,7 @@ std::string shown(const std::string& text) {
 // Runs source as main.ksc, importing DESKOPS, in a fresh directory; returns
 // the output as UTF-8.
 std::string run(const std::string& source) {
-    static std::atomic<int> counter{0};
-    fs::path dir = fs::temp_directory_path() /
-                   ("deskops_script-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::ofstream(dir / "main.ksc", std::ios::binary) << "#import(\"DESKOPS\")\n" << source;
-    zv::test::RunOptions options;
-    options.working_dir = dir.u8string();
-    zv::test::RunResult r = zv::test::run_program(zv::test::program_path("zvs_cmd"), {"main.ksc"}, options);
-    std::error_code ignored;  // a directory Wine still holds stays behind
-    fs::remove_all(dir, ignored);
+    zv::test::RunResult r = zv::test::run_script("#import(\"DESKOPS\")\n" + source);
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.err, "");  // sanitizer reports land here

@@ -2,23 +2,16 @@
 // built zvs_cmd runs a script that imports DESKOPS (natively and under Wine),
 // and its whole output is compared. Argument errors: library and script tests.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 
 #include "zv_test_support.h"
 
-namespace fs = std::filesystem;
 
 // Result shapes (array with "match" and "index", 0 for none), and the
 // ignore-case argument: only an integer 1 folds; in regex_match only after
 // an integer start.
 TEST(RegexScript, ResultShapesAndIgnoreCase) {
-    fs::path dir = fs::temp_directory_path() / ("regex_script-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::ofstream(dir / "main.ksc", std::ios::binary) << R"ksc(#import("DESKOPS")
+    zv::test::RunResult r = zv::test::run_script(R"ksc(#import("DESKOPS")
 error(regex_match("abc123", "[0-9]+"))
 error(regex_match("abc123", "[0-9]+", 4))
 m = regex_match("2024-01-31", "(\d+)-(\d+)-(\d+)")
@@ -35,12 +28,7 @@ error(regex_match("abc", "ABC", 0.0, 1))
 error(regex_match_all("aBcb", "B", 1))
 error(regex_match_all("aBcb", "B", "1"))
 print(regex_replace("aBcb", "b", "-", 1) + "|" + regex_replace("aBcb", "b", "-") + "\n")
-)ksc";
-    zv::test::RunOptions options;
-    options.working_dir = dir.u8string();
-    zv::test::RunResult r = zv::test::run_program(zv::test::program_path("zvs_cmd"), {"main.ksc"}, options);
-    std::error_code ignored;  // a directory Wine still holds stays behind
-    fs::remove_all(dir, ignored);
+)ksc");
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.err, "");

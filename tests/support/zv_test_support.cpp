@@ -372,4 +372,24 @@ std::string from_console(const std::string& bytes) {
 #endif
 }
 
+RunResult run_script(const std::string& source) {
+#ifdef _WIN32
+  const unsigned long pid = GetCurrentProcessId();
+#else
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+  static int counter = 0;
+  std::filesystem::path dir = std::filesystem::temp_directory_path() /
+      ("zv_script-" + std::to_string(pid) + "-" + std::to_string(++counter));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "main.ksc", std::ios::binary) << source;
+  RunOptions options;
+  options.working_dir = dir.u8string();
+  RunResult r = run_program(program_path("zvs_cmd"), {"main.ksc"}, options);
+  std::error_code ignored;  // a directory Wine still holds stays behind
+  std::filesystem::remove_all(dir, ignored);
+  return r;
+}
+
 }  // namespace zv::test

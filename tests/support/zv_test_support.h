@@ -43,6 +43,10 @@ RunResult run_program(const std::string& program,
                       const std::vector<std::string>& args,
                       const RunOptions& options = {});
 
+// Runs source as main.ksc with the built zvs_cmd, in a fresh directory
+// under the temporary folder that is removed afterwards.
+RunResult run_script(const std::string& source);
+
 // True when the environment asks for Japanese texts (thread locale 0x11 on
 // Windows; LC_ALL, LC_MESSAGES or LANG natively), as the programs decide.
 bool japanese();
