@@ -94,6 +94,12 @@ void scope_note_new_variable(Scope* s) {
     if (s->observed) ++g_var_epoch;
 }
 
+void scope_visit_variables(const Scope* s, VariableVisitor visit, void* ctx) {
+    for (int depth = 0; s; s = s->parent, ++depth) {
+        for (const Node* v = s->vars; v; v = v->next) visit(depth, v->name, v->value, ctx);
+    }
+}
+
 Node* scope_add(Scope* s, const char16_t* name, int32_t hash) {
     scope_note_new_variable(s);
     Node* v = node_new();

@@ -31,6 +31,14 @@ void scope_note_new_variable(Scope* s);
 // Appends a new integer-0 variable; null on allocation failure.
 Node* scope_add(Scope* s, const char16_t* lowered, int32_t hash);
 
+// For debuggers (the script editor's variable view), called from the step
+// callback while the run is paused there: visits every variable visible from
+// s, the scope's own first (in creation order), then each enclosing scope's,
+// outwards; depth is 0 for s itself. The value stays valid until the run
+// goes on.
+typedef void (*VariableVisitor)(int depth, const char16_t* name, const Value* value, void* ctx);
+void scope_visit_variables(const Scope* s, VariableVisitor visit, void* ctx);
+
 // Pushes n onto the scope's stack / pops the top (null when empty).
 void stack_push(Scope* s, Node* n);
 Node* stack_pop(Scope* s);

@@ -2,6 +2,7 @@
 // flow and line mode.
 #include <gtest/gtest.h>
 
+#include "eval.h"
 #include "ksc_harness.h"
 
 using namespace ksc;
@@ -166,4 +167,29 @@ TEST(EvalLineMode, LineFeedsKeepValuesAndSemicolonsDropThem) {
     // Kept values do not follow the variable.
     EXPECT_EQ(run_ksc("s = \"a\" + \"b\"\ns = \"c\" + \"d\"\n", lines).stack, (V{"ab", "cd"}));
     EXPECT_EQ(run_ksc("1 + 2\n\"a\", 4\n").stack, V{});
+}
+
+// What a debugger paused on a line sees: every visible variable with its
+// scope depth, innermost first, in creation order within a scope.
+TEST(EvalDebugger, StepCallbackSeesVisibleVariablesByScope) {
+    struct Seen {
+        std::vector<std::string> lines;
+    } seen;
+    RunOptions options;
+    options.step_ctx = &seen;
+    options.step = [](ksc::Scope* s, const ksc::SyntaxNode* n, void* ctx) {
+        auto* out = static_cast<Seen*>(ctx);
+        if (!n || n->line != 2 || !out->lines.empty()) return 0;
+        ksc::scope_visit_variables(
+            s,
+            [](int depth, const char16_t* name, const ksc::Value* v, void* c) {
+                static_cast<Seen*>(c)->lines.push_back(std::to_string(depth) + " " + u8(name) + "=" +
+                                                       u8(ksc::value_display(v, false)));
+            },
+            ctx);
+        return 0;
+    };
+    RunOutput r = run_ksc("a = {1, \"x\"}\nfunction f(x) { b = x * 2\nreturn b }\nexit f(5)", options);
+    EXPECT_EQ(r.result, "10");
+    EXPECT_EQ(seen.lines, (std::vector<std::string>{"0 x=5", "0 b=10", "1 a={1,\"x\"}"}));
 }

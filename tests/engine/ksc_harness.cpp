@@ -58,6 +58,8 @@ RunOutput run_ksc(const std::string& source, const RunOptions& options) {
     ScriptUnit* unit = unit_new_root(u"", options.file_name ? name.c_str() : nullptr, options.strict, options.ksc5);
     Scope* top = scope_new(unit, nullptr);
     unit->top_scope = top;
+    unit->step = options.step;
+    unit->step_ctx = options.step_ctx;
     top->line_mode = options.line_mode;
     std::u16string text = u16(source);
     out.parsed = unit_parse_text(unit, top, str_dup(text.c_str(), text.size()), text.size()) && unit->sequence;

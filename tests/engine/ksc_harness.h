@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine.h"
 #include "error.h"
 
 namespace ksc_test {
@@ -17,6 +18,8 @@ struct RunOptions {
     bool line_mode = false;  // keep values at line-feed statement ends
     const char* file_name = "test.ksc";  // null: no file part in error lines
     std::deque<std::string> input;  // lines input() returns, in order
+    ksc::StepCallback step = nullptr;  // installed on the root unit
+    void* step_ctx = nullptr;
 };
 
 struct RunOutput {
