@@ -46,11 +46,13 @@ ScenarioEntry* store_import(Store* s, const std::vector<std::u16string>& paths, 
             !prompt.ask(prompt.ctx, make_message(1022, {base})))
             continue;
         bool timeline = is_timeline;
+        bool companion = name_equal(ext.c_str(), u".img") || name_equal(ext.c_str(), u".ini");
         uint32_t error = 0;
         bool ok;
-        if (is_script || is_timeline || name_equal(ext.c_str(), u".img") || name_equal(ext.c_str(), u".ini")) {
+        if (is_script || is_timeline || companion) {
             ok = zv::copy_file(path.c_str(), path_join(s->data_folder, file).c_str(), true);
             if (!ok) error = zv::fs_last_error();
+            if (companion) base = path_stem(base);  // "t.zv.img" belongs to t
         } else {
             std::u16string name;
             ImportResult rc = archive_import(s->data_folder, path, prompt, &name, &timeline, &error);
