@@ -36,9 +36,15 @@ void paint(HWND w, Button* b) {
     }
     int icon = zv::ui::scale(kIconSize);
     int x = (r.right - icon) / 2, y = zv::ui::scale(2);
-    if (b->images && b->icon >= 0)
-        ImageList_DrawEx(b->images, b->icon, dc, x, y, icon, icon, CLR_NONE, CLR_NONE,
-                         enabled ? ILD_TRANSPARENT : ILD_TRANSPARENT | ILD_BLEND50);
+    if (b->images && b->icon >= 0 && enabled) {
+        ImageList_DrawEx(b->images, b->icon, dc, x, y, icon, icon, CLR_NONE, CLR_NONE, ILD_TRANSPARENT);
+    } else if (b->images && b->icon >= 0) {
+        // Disabled: the system's embossed gray form of the picture.
+        HICON picture = ImageList_GetIcon(b->images, b->icon, ILD_NORMAL);
+        DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(picture), 0, x, y, icon, icon,
+                   DST_ICON | DSS_DISABLED);
+        DestroyIcon(picture);
+    }
     wchar_t text[64];
     GetWindowTextW(w, text, 64);
     RECT t = {0, y + icon, r.right, r.bottom};

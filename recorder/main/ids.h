@@ -129,3 +129,6 @@
 // the main window to itself: play the entry in lParam (posted by the
 // command line handling so that the hand-over returns first)
 #define WM_ZV_PLAY_ENTRY (WM_APP + 20)
+// the main window to itself: handle the command line a second start handed
+// over (the second start does not wait for message boxes it may cause)
+#define WM_ZV_COMMAND_LINE (WM_APP + 21)

@@ -104,7 +104,8 @@ LRESULT on_copy_data(MainWindow* w, const COPYDATASTRUCT* cd) {
     if (!text.empty() && text.back() == L'\0') text.pop_back();
     if (cd->dwData == 1) return lstrcmpiW(text.c_str(), w->folders.user.c_str()) == 0;
     if (cd->dwData != 0 || w->recording_on || !IsWindowEnabled(w->window)) return FALSE;
-    play_command_line(w, text);
+    w->handed_over.push_back(text);
+    PostMessageW(w->window, WM_ZV_COMMAND_LINE, 0, 0);
     return TRUE;
 }
 
@@ -189,6 +190,13 @@ LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (e) w->player->launch(e, nullptr);
         return 0;
     }
+    case WM_ZV_COMMAND_LINE:
+        if (!w->handed_over.empty()) {
+            std::wstring text = w->handed_over.front();
+            w->handed_over.erase(w->handed_over.begin());
+            play_command_line(w, text);
+        }
+        return 0;
     case WM_ZV_UNREGISTER_KEYS: unregister_call_keys(hwnd, w->root); return 0;
     case WM_ZV_REGISTER_KEYS: return register_call_keys(hwnd, w->root) ? 0 : -1;
     case LM_REBUILD: w->rebuild_list(); return 0;

@@ -37,6 +37,7 @@ struct MainWindow : PlayerHost {
     std::unique_ptr<Player> player;
     std::wstring title;         // "zarvo-bot Ver ..."
     std::wstring command_line;  // of this start, handled once the window is up
+    std::vector<std::wstring> handed_over;  // command lines of second starts, not yet handled
     bool tray = false;
     bool recording_on = false, paused = false;  // the recorder wires these up
     bool call_key_failure_shown = false;
