@@ -24,11 +24,15 @@ const MessageText kMessageTexts[] = {
     {1030, u"エクスポートに失敗しました。", u"The export failed.", 1000},
     {1034, u"同じ名前のシナリオが既に存在します。\n置き換えますか？",
      u"A scenario with the same name already exists.\nReplace it?", 0},
+    {1043, u"統計情報の出力に失敗しました。", u"The statistics report could not be written.", 1000},
+    {1044, u"統計情報の表示に失敗しました。", u"The statistics report could not be shown.", 1000},
     {1202, u"名前を入力してください。", u"Enter a name.", 1000},
     {1203, u"名前に次の文字は使えません。\n\n\\ / : * ? \" < > |",
      u"A name cannot contain these characters:\n\n\\ / : * ? \" < > |", 1000},
     {1204, u"すでに同じ名前が存在します。", u"The same name already exists.", 1000},
     {1205, u"名前の変更に失敗しました。\n\n%s", u"The rename failed.\n\n%s", 1000},
+    {2011, u"HTML出力に失敗しました。", u"The HTML manual could not be written.", 1000},
+    {2012, u"HTML表示に失敗しました。", u"The HTML manual could not be shown.", 1000},
 };
 const int kMessageTextCount = int(sizeof kMessageTexts / sizeof kMessageTexts[0]);
 
