@@ -44,5 +44,7 @@ int run_list(Tool& tool, const Args& args);
 int run_export(Tool& tool, const Args& args);
 int run_import(Tool& tool, const Args& args);
 int run_dump(Tool& tool, const Args& args);
+int run_stats(Tool& tool, const Args& args);
+int run_manual(Tool& tool, const Args& args);
 
 }  // namespace zvb_cmd
