@@ -11,6 +11,7 @@
 #include "ids.h"
 #include "main_window.h"
 #include "message_box.h"
+#include "statistics_report.h"
 #include "strings.h"
 
 namespace zvb {
@@ -69,8 +70,9 @@ void on_command(MainWindow* w, int id) {
         w->save_settings();
         break;
     case ID_MANUAL: open_manual(w); break;
+    case ID_STATISTICS: show_statistics(w); break;
     case ID_HOME_PAGE: ShellExecuteW(w->window, L"open", kHomePage, nullptr, nullptr, SW_SHOWNORMAL); break;
-    default: break;  // recording and statistics: disabled until their modules exist
+    default: break;  // recording: disabled until its module exists
     }
 }
 

@@ -11,6 +11,7 @@
 #include "message_box.h"
 #include "scenario.h"
 #include "scenario_list.h"
+#include "statistics_report.h"
 #include "strings.h"
 #include "tooltip.h"
 #include "window_class.h"
@@ -218,9 +219,7 @@ void MainWindow::playing_changed(bool playing) {
 
 void MainWindow::report(int number) { show(number); }
 
-void MainWindow::play_finished() {
-    // The statistics report is regenerated here once it exists.
-}
+void MainWindow::play_finished() { write_statistics(this); }
 
 ScenarioEntry* MainWindow::selected() const {
     return reinterpret_cast<ScenarioEntry*>(SendMessageW(list, LM_GET_SELECTED, 0, 0));
@@ -278,7 +277,6 @@ void MainWindow::refresh_menu() {
     enable(ID_NEW_SCRIPT, idle);
     enable(ID_REFRESH, idle);
     enable(ID_IMPORT, idle);
-    enable(ID_STATISTICS, false);  // the statistics report comes with its own module
     CheckMenuItem(menu, ID_REC_MOUSE_MOVE, MF_BYCOMMAND | (settings.rec_mouse_move ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(menu, ID_PLAY_LOG, MF_BYCOMMAND | (settings.enable_log ? MF_CHECKED : MF_UNCHECKED));
     DrawMenuBar(window);

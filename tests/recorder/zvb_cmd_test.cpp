@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <string>
 #include <utility>
 #include <vector>
@@ -159,21 +160,24 @@ TEST(ZvbCmd, StatsAndManual) {
     fs::create_directories(u / "data");
     put_bytes(u / "data/週報.zv", record);
     put_bytes(u / "data/週報.zv.img", png);
-    put_bytes(u / "data/週報.zv.ini",
-              "[TIME]\r\nrecord=60000\r\nplay_total=160000\r\n[PLAY]\r\nstart=4\r\nend=4\r\n");
+    std::string recorded = std::to_string(uint64_t(time(nullptr)) - 3600);
+    put_bytes(u / "data/週報.zv.ini", "[TIME]\r\nrecord=60000\r\nplay_total=160000\r\nrecord_timestamp=" + recorded +
+                                         "\r\n[PLAY]\r\nstart=4\r\nend=4\r\n");
     put_bytes(u / "data/メモ.ksc", "");
+    put_bytes(u / "data/日報.zv", "");
     std::string dir = path8(u.root);
 
     auto r = zvb_cmd({"/dir", dir, "stats"});
     EXPECT_EQ(r.exit_code, 0) << r.err;
     std::string page = bytes_of(u / "statistics.html");
     EXPECT_NE(page.find("<tr><td class=\"script\">メモ</td>"), std::string::npos);
-    EXPECT_NE(page.find("<td>33.3%</td><td>100.0%</td></tr>"), std::string::npos);
-    // The timestamp the timeline lacked was written back.
-    EXPECT_NE(bytes_of(u / "data/週報.zv.ini").find("record_timestamp="), std::string::npos);
+    EXPECT_NE(page.find("<tr><td>週報</td><td>8時間7分</td><td>1分 (1日)</td><td>33.3%</td><td>100.0%</td></tr>"),
+              std::string::npos);
+    // The timestamp the other timeline lacked was written back.
+    EXPECT_NE(bytes_of(u / "data/日報.zv.ini").find("record_timestamp="), std::string::npos);
     r = zvb_cmd({"/dir", dir, "STATS", path8(out / "report.html")});
     EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(bytes_of(out / "report.html"), page);
+    EXPECT_NE(bytes_of(out / "report.html").find("<tr><td>週報</td><td>8時間7分</td>"), std::string::npos);
 
     r = zvb_cmd({"/dir", dir, "manual", "週報", path8(out.root)});
     EXPECT_EQ(r.exit_code, 0) << r.err;

@@ -24,7 +24,7 @@ namespace {
 enum {
     kNewGroup = 40001, kNewScript = 40002, kRefresh = 40003, kExport = 40005, kExecutable = 40006,
     kExit = 40008, kPlay = 40010, kRepeatPlay = 40011, kRename = 40013, kCopy = 40014, kCallKey = 40015,
-    kDelete = 40016, kMoveUp = 40017, kMoveDown = 40018,
+    kDelete = 40016, kMoveUp = 40017, kMoveDown = 40018, kStatistics = 40030,
 };
 
 std::string read(const fs::path& p) {
@@ -132,6 +132,92 @@ TEST_F(RecorderTest, StartsOnceAndHandsItsCommandLineToTheFirstInstance) {
     EXPECT_THAT(log, HasSubstr("[wait] Stop: Step=1\r\n"));
     EXPECT_EQ(folder.entry_setting("wait.ksc.ini", "PLAY", "stop"), "1");
     EXPECT_EQ(folder.entry_setting("wait.ksc.ini", "STATS", "script"), "1");
+    r.command(kExit);
+    EXPECT_EQ(r.wait(), "0");
+}
+
+// What opens web pages, for the life of the object: a command registered
+// for .html in the prefix's classes (Wine's shell reads the machine's
+// classes only). What was registered before is put back.
+class HtmlOpener {
+public:
+    explicit HtmlOpener(const std::wstring& command) {
+        had_extension_ = get(kExtension, &extension_);
+        set(kExtension, L"zv_test.html");
+        set(kCommand, command);
+    }
+    ~HtmlOpener() {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\zv_test.html");
+        if (had_extension_)
+            set(kExtension, extension_);
+        else
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, kExtension);
+    }
+    HtmlOpener(const HtmlOpener&) = delete;
+    HtmlOpener& operator=(const HtmlOpener&) = delete;
+
+private:
+    static constexpr const wchar_t* kExtension = L"Software\\Classes\\.html";
+    static constexpr const wchar_t* kCommand = L"Software\\Classes\\zv_test.html\\shell\\open\\command";
+
+    static bool get(const wchar_t* key, std::wstring* value) {
+        wchar_t buf[512] = L"";
+        DWORD size = sizeof buf - sizeof(wchar_t);
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, key, nullptr, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
+            return false;
+        *value = buf;
+        return true;
+    }
+    static void set(const wchar_t* key, const std::wstring& value) {
+        HKEY k = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) != 0) return;
+        RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       DWORD((value.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(k);
+    }
+
+    bool had_extension_ = false;
+    std::wstring extension_;
+};
+
+// The statistics page is written again after every play, with the counters
+// the play left, and by the menu command, which opens it with the shell.
+TEST_F(RecorderTest, StatisticsPageAfterEveryPlayAndFromTheMenu) {
+    UserFolder folder("zarvo-bot-statistics");
+    fs::path marks = folder.path() / "marks.txt", opened = folder.path() / "opened.txt";
+    fs::path page = folder.path() / "statistics.html";
+    folder.put("played.ksc", notifying_script(marks));
+    folder.put("never.ksc", "");
+    // The stand-in notes the file it is asked to open.
+    folder.put("opener.ksc", "file_write_text(\"" + ksc_path(opened) + "\", argv[0] + \"\\n\", 1)\r\n");
+    Recorder r(folder);
+    ASSERT_TRUE(r.started());
+    r.select_row(r.row_of(L"played"));
+    r.command(kPlay);
+    EXPECT_TRUE(eventually([&] { return read(page).find("<tr><td>played</td>") != std::string::npos; }));
+    std::string written = read(page);
+    EXPECT_THAT(written, HasSubstr("<tr><td class=\"script\">never</td><td></td><td></td><td></td><td></td></tr>"));
+    EXPECT_THAT(written, HasSubstr("<td>0.0%</td><td>100.0%</td></tr>"));  // played once, to the end
+    EXPECT_EQ(folder.entry_setting("played.ksc.ini", "PLAY", "end"), "1");
+
+    {
+        HtmlOpener opener(L"\"" + widen(program_path("zvs_app")) + L"\" \"" + (folder.data() / "opener.ksc").wstring() +
+                          L"\" \"%1\"");
+        fs::remove(page);
+        r.command(kStatistics);
+        EXPECT_TRUE(eventually([&] { return read(opened) == narrow(page.wstring()) + "\n"; })) << read(opened);
+        EXPECT_TRUE(fs::exists(page));
+    }
+    {
+        HtmlOpener missing(L"\"" + (folder.path() / "none.exe").wstring() + L"\" \"%1\"");
+        r.command(kStatistics);
+        EXPECT_EQ(answer_box(r), L"エラー|統計情報の表示に失敗しました。");
+    }
+    // A folder in the page's place: nothing can be written.
+    fs::remove(page);
+    fs::create_directory(page);
+    r.command(kStatistics);
+    EXPECT_EQ(answer_box(r), L"エラー|統計情報の出力に失敗しました。");
     r.command(kExit);
     EXPECT_EQ(r.wait(), "0");
 }
