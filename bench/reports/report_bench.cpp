@@ -3,9 +3,11 @@
 // operation has a screenshot of its own. Built in both trees; the figures
 // that count are the Windows program's under Wine (./dev bench reports).
 //
-//   zvb_report_bench [entries] [operations] [image bytes]
+//   zvb_report_bench [entries] [operations] [image bytes] [folder]
 //       defaults 10000 entries (100 groups of 100 timelines), 2000
-//       operations, 40000 bytes per screenshot; best of 3 runs each.
+//       operations, 40000 bytes per screenshot, the temporary folder;
+//       best of 3 runs each. Both are bound by file creation and opening:
+//       give a folder on a RAM disk to see the program's own share.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -37,11 +39,11 @@ double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// A fresh folder under the temporary folder.
+std::u16string g_parent;  // where the benchmark's folders go
+
+// A fresh folder for one benchmark.
 std::u16string fresh_folder(const char* what) {
-    char16_t temp[300];
-    size_t n = zv::temp_folder(temp, 300);
-    std::u16string folder = std::u16string(temp, n) + u16(what + std::string("-") + std::to_string(zv::process_id()));
+    std::u16string folder = zvb::path_join(g_parent, u16(what + std::string("-") + std::to_string(zv::process_id())));
     zvb::delete_path(folder, false);
     zv::make_folder(folder.c_str());
     return folder;
@@ -136,6 +138,12 @@ int main(int argc, char** argv) {
     int entries = argc > 1 ? atoi(argv[1]) : 10000;
     int operations = argc > 2 ? atoi(argv[2]) : 2000;
     size_t image_bytes = argc > 3 ? size_t(atol(argv[3])) : 40000;
+    if (argc > 4) {
+        g_parent = u16(argv[4]);
+    } else {
+        char16_t temp[300];
+        g_parent = std::u16string(temp, zv::temp_folder(temp, 300));
+    }
     double stats = statistics_run(entries);
     printf("statistics page, %d entries: %.3f s\n", entries, stats);
     double manual = manual_run(operations, image_bytes);

@@ -5,6 +5,9 @@
 
 #include "file_util.h"
 #include "html_text.h"
+#include "names.h"
+#include "profile.h"
+#include "profile_lines.h"
 #include "settings.h"
 #include "utf.h"
 
@@ -95,19 +98,54 @@ std::string hours_minutes_text(float minutes) { return hours_text(whole_minutes(
 
 // ---- the page ----------------------------------------------------------------
 
-PlayFigures entry_play_figures(const ScenarioEntry* e) {
-    PlayFigures f;
-    f.record_ms = settings_get(e, u"TIME", u"record", 0);
-    f.play_total_ms = settings_get(e, u"TIME", u"play_total", 0);
-    f.recorded_at = settings_record_timestamp(e);
-    f.started = settings_get(e, u"PLAY", u"start", 0);
-    f.ended = settings_get(e, u"PLAY", u"end", 0);
-    return f;
+namespace {
+
+struct Settings {
+    PlayFigures* figures;
+    bool stamped = false;
+    bool played_script = false;
+    unsigned seen = 0;  // the first occurrence of a key counts, as for the system
+};
+
+bool take_setting(const char16_t* section, const char16_t* key, const char16_t* value, void* ctx) {
+    static const struct {
+        const char16_t* section;
+        const char16_t* key;
+    } kKeys[] = {{u"TIME", u"record"}, {u"TIME", u"play_total"}, {u"TIME", u"record_timestamp"},
+                 {u"PLAY", u"start"},  {u"PLAY", u"end"},        {u"STATS", u"script"}};
+    auto* s = static_cast<Settings*>(ctx);
+    for (unsigned i = 0; i < 6; ++i) {
+        if ((s->seen & (1u << i)) || !name_equal(section, kKeys[i].section) || !name_equal(key, kKeys[i].key))
+            continue;
+        s->seen |= 1u << i;
+        if (!*value) return true;  // an empty value reads as missing
+        uint32_t n = uint32_t(zv::profile_lines::to_int(zv::utf16_to_utf8(value)));
+        switch (i) {
+        case 0: s->figures->record_ms = n; break;
+        case 1: s->figures->play_total_ms = n; break;
+        case 2:
+            s->figures->recorded_at = n;
+            s->stamped = true;
+            break;
+        case 3: s->figures->started = n; break;
+        case 4: s->figures->ended = n; break;
+        default: s->played_script = n != 0; break;
+        }
+    }
+    return true;
 }
 
-bool entry_has_figures(const ScenarioEntry* e) {
-    if (e->type == kTypeTimeline) return true;
-    return e->type == kTypeScript && settings_get(e, u"STATS", u"script", 0) != 0;
+}  // namespace
+
+bool entry_play_figures(const ScenarioEntry* e, PlayFigures* out) {
+    *out = PlayFigures();
+    if (e->type != kTypeTimeline && e->type != kTypeScript) return false;
+    Settings s;
+    s.figures = out;
+    zv::profile_read_all(entry_settings_path(e).c_str(), take_setting, &s);
+    if (e->type == kTypeScript && !s.played_script) return false;
+    if (!s.stamped) out->recorded_at = settings_record_timestamp(e);
+    return true;
 }
 
 namespace {
@@ -127,13 +165,13 @@ void add_rows(Report& report, ScenarioEntry* head, const std::string& prefix) {
             continue;
         }
         std::string& row = report.rows;
-        if (!entry_has_figures(e)) {
+        PlayFigures in;
+        if (!entry_play_figures(e, &in)) {
             row += "<tr><td class=\"script\">" + prefix;
             html_append(row, e->name, zv::u16len(e->name));
             row += "</td><td></td><td></td><td></td><td></td></tr>\r\n";
             continue;
         }
-        PlayFigures in = entry_play_figures(e);
         EntryFigures out = entry_figures(in, report.now);
         report.totals.add(in, out);
         row += "<tr><td>" + prefix;

@@ -55,13 +55,11 @@ std::string minutes_text(float minutes);                 // "%d分", from 60 on 
 std::string minutes_days_text(float minutes, int32_t days);  // "%d分 (%d日)", "%d時間%d分 (%d日)"
 std::string hours_minutes_text(float minutes);           // always "%d時間%d分"
 
-// The figures of an entry from its settings file. A missing
-// record_timestamp is taken from the creation time of the entry's main
-// file and written back.
-PlayFigures entry_play_figures(const ScenarioEntry* e);
-// Whether an entry gets a row with figures: timelines, and scripts once
-// played (STATS script set). Groups get no row at all.
-bool entry_has_figures(const ScenarioEntry* e);
+// The figures of an entry, from one read of its settings file; false when
+// the entry gets no row with figures (groups, and scripts never played:
+// STATS script unset). A missing record_timestamp is taken from the
+// creation time of the entry's main file and written back.
+bool entry_play_figures(const ScenarioEntry* e, PlayFigures* out);
 
 // The report page for the tree below `root` from the template's bytes:
 // every %list%, %1% ... %6% of the template replaced (placeholders are

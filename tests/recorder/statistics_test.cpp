@@ -8,7 +8,10 @@
 #include <ctime>
 #include <regex>
 #include <string>
+#include <vector>
 
+#include "profile.h"
+#include "profile_lines.h"
 #include "recorder_test_util.h"
 #include "report_templates.h"
 #include "scenario.h"
@@ -18,6 +21,8 @@ namespace zvb {
 namespace {
 
 using namespace zvb::test;
+
+std::string utf8(const std::u16string& s) { return fs::path(s).u8string(); }
 
 constexpr uint64_t kNow = 1700000000;  // 2023-11-14 22:13:20 UTC
 
@@ -96,6 +101,52 @@ struct HandTree {
 
 std::string ini(const std::string& time, const std::string& play, bool script = false) {
     return "[TIME]\r\n" + time + "[PLAY]\r\n" + play + (script ? "[STATS]\r\nscript=1\r\n" : "");
+}
+
+// The one-read profile reader against the profile functions (on Windows the
+// system's own): the same sections, keys and values.
+TEST(Statistics, ProfileReadAllAgreesWithTheProfileFunctions) {
+    TempFolder dir;
+    const std::string text =
+        "top=1\r\n; a comment\r\n[TIME]\r\n Record = 60000 \r\nplay_total=\"160000\"\r\n"
+        "record_timestamp=\r\n[ Play ]\r\nSTART=0x10\r\nend=-3\r\nno equals sign\r\n"
+        "[STATS]\r\nscript='1'\r\nnote=a = b\r\n";
+    put_bytes(dir / "ansi.ini", text);
+    put_bytes(dir / "utf8.ini", "\xEF\xBB\xBF" + text);
+    std::string utf16 = "\xFF\xFE";
+    for (char c : text) utf16 += std::string{c, '\0'};
+    put_bytes(dir / "utf16.ini", utf16);
+    const char* want = "|top=1 TIME|Record=60000 TIME|play_total=160000 TIME|record_timestamp= Play|START=0x10 "
+                       "Play|end=-3 STATS|script=1 STATS|note=a = b ";
+    std::vector<std::string> files = {"ansi.ini", "utf8.ini"};
+#ifdef _WIN32
+    files.push_back("utf16.ini");  // the system reads these too
+#endif
+    for (const std::string& name : files) {
+        std::u16string file = U(dir / name);
+        std::vector<std::u16string> seen;
+        std::string got;
+        auto visit = [](const char16_t* section, const char16_t* key, const char16_t* value, void* ctx) {
+            auto* all = static_cast<std::vector<std::u16string>*>(ctx);
+            all->push_back(section);
+            all->push_back(key);
+            all->push_back(value);
+            return true;
+        };
+        ASSERT_TRUE(zv::profile_read_all(file.c_str(), visit, &seen)) << name;
+        for (size_t i = 0; i + 2 < seen.size(); i += 3) {
+            got += utf8(seen[i]) + "|" + utf8(seen[i + 1]) + "=" + utf8(seen[i + 2]) + " ";
+            if (seen[i].empty()) continue;
+            char16_t system[64];
+            zv::profile_text(file.c_str(), seen[i].c_str(), seen[i + 1].c_str(), u"?", system, 64);
+            EXPECT_EQ(utf8(system), utf8(seen[i + 2])) << name << " " << utf8(seen[i + 1]);
+            EXPECT_EQ(zv::profile_int(file.c_str(), seen[i].c_str(), seen[i + 1].c_str(), 7),
+                      seen[i + 2].empty() ? 7 : zv::profile_lines::to_int(utf8(seen[i + 2])))
+                << name << " " << utf8(seen[i + 1]);
+        }
+        EXPECT_EQ(got, want) << name;
+    }
+    EXPECT_FALSE(zv::profile_read_all(U(dir / "missing.ini").c_str(), nullptr, nullptr));
 }
 
 size_t count(const std::string& text, const std::string& what) {
