@@ -38,15 +38,31 @@ std::u16string number_text(uint64_t v, bool negative) {
 
 }  // namespace
 
-void entry_read_settings(ScenarioEntry* e) {
+void entry_read_settings(ScenarioEntry* e, int exists) {
+    for (const Option& o : kOptions) e->*o.field = o.def;
+    e->hotkey_modifiers = e->hotkey_key = 0;
     std::u16string ini = entry_settings_path(e);
-    // A missing file gives the defaults; asking for each key would open it
-    // a dozen times to learn that.
-    bool present = zv::path_kind(ini.c_str()) & zv::kPathFile;
-    for (const Option& o : kOptions)
-        e->*o.field = present ? zv::profile_int(ini.c_str(), u"OPTION", o.key, o.def) : o.def;
-    e->hotkey_modifiers = present ? zv::profile_int(ini.c_str(), u"HOTKEY", u"modifiers", 0) : 0;
-    e->hotkey_key = present ? zv::profile_int(ini.c_str(), u"HOTKEY", u"virtkey", 0) : 0;
+    if (exists < 0) exists = (zv::path_kind(ini.c_str()) & zv::kPathFile) ? 1 : 0;
+    // One read per section: asking key by key opens the file a dozen times.
+    if (exists) {
+        zv::profile_section(
+            ini.c_str(), u"OPTION",
+            [](const char16_t* key, const char16_t* value, void* ctx) {
+                for (const Option& o : kOptions)
+                    if (name_equal(key, o.key)) static_cast<ScenarioEntry*>(ctx)->*o.field = zv::profile_parse_int(value, o.def);
+                return true;
+            },
+            e);
+        zv::profile_section(
+            ini.c_str(), u"HOTKEY",
+            [](const char16_t* key, const char16_t* value, void* ctx) {
+                ScenarioEntry* entry = static_cast<ScenarioEntry*>(ctx);
+                if (name_equal(key, u"modifiers")) entry->hotkey_modifiers = zv::profile_parse_int(value, 0);
+                if (name_equal(key, u"virtkey")) entry->hotkey_key = zv::profile_parse_int(value, 0);
+                return true;
+            },
+            e);
+    }
     entry_update_hotkey_text(e);
 }
 
