@@ -44,24 +44,40 @@ void entry_read_settings(ScenarioEntry* e, int exists) {
     std::u16string ini = entry_settings_path(e);
     if (exists < 0) exists = (zv::path_kind(ini.c_str()) & zv::kPathFile) ? 1 : 0;
     // One read per section: asking key by key opens the file a dozen times.
+    // As with GetPrivateProfileInt, the first of repeated keys counts.
+    struct Reading {
+        ScenarioEntry* e;
+        uint32_t done;
+    } reading = {e, 0};
     if (exists) {
         zv::profile_section(
             ini.c_str(), u"OPTION",
             [](const char16_t* key, const char16_t* value, void* ctx) {
-                for (const Option& o : kOptions)
-                    if (name_equal(key, o.key)) static_cast<ScenarioEntry*>(ctx)->*o.field = zv::profile_parse_int(value, o.def);
+                Reading* r = static_cast<Reading*>(ctx);
+                for (size_t i = 0; i < sizeof kOptions / sizeof kOptions[0]; ++i) {
+                    if (!name_equal(key, kOptions[i].key) || (r->done & (1u << i))) continue;
+                    r->e->*kOptions[i].field = zv::profile_parse_int(value, kOptions[i].def);
+                    r->done |= 1u << i;
+                }
                 return true;
             },
-            e);
+            &reading);
+        reading.done = 0;
         zv::profile_section(
             ini.c_str(), u"HOTKEY",
             [](const char16_t* key, const char16_t* value, void* ctx) {
-                ScenarioEntry* entry = static_cast<ScenarioEntry*>(ctx);
-                if (name_equal(key, u"modifiers")) entry->hotkey_modifiers = zv::profile_parse_int(value, 0);
-                if (name_equal(key, u"virtkey")) entry->hotkey_key = zv::profile_parse_int(value, 0);
+                Reading* r = static_cast<Reading*>(ctx);
+                int32_t* field = name_equal(key, u"modifiers") ? &r->e->hotkey_modifiers
+                                 : name_equal(key, u"virtkey") ? &r->e->hotkey_key
+                                                               : nullptr;
+                uint32_t bit = field == &r->e->hotkey_key ? 2 : 1;
+                if (field && !(r->done & bit)) {
+                    *field = zv::profile_parse_int(value, 0);
+                    r->done |= bit;
+                }
                 return true;
             },
-            e);
+            &reading);
     }
     entry_update_hotkey_text(e);
 }
