@@ -1,0 +1,196 @@
+// Script generation: golden scripts for hand-built scenarios (generated
+// twice, byte for byte, and loaded by the engine's parser), the play loop's
+// frame, titles, and what makes generation fail.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "errors.h"
+#include "file_util.h"
+#include "operation_codes.h"
+#include "operation_title.h"
+#include "platform.h"
+#include "script_cases.h"
+#include "script_gen.h"
+#include "timeline.h"
+
+namespace zvb {
+namespace {
+
+using namespace zvb::test;
+
+std::string generate(const ScenarioEntry* e, const ScriptRequest& req, const fs::path& out) {
+    uint32_t error = 0;
+    EXPECT_TRUE(script_write(e, req, U(out).c_str(), &error)) << error;
+    return bytes_of(out);
+}
+
+TEST(ScriptGolden, EveryCaseGeneratesItsGoldenScriptTwiceAndParses) {
+    for (const GoldenCase& c : golden_cases()) {
+        SCOPED_TRACE(c.golden);
+        TempFolder dir;
+        write_play_settings(dir / "zarvo-bot.ini", golden_play_settings());
+        fs::create_directories(dir / "data");
+        int32_t id = 1;
+        ScenarioEntry* e = materialize(c.scenario, dir / "data", &id);
+        ScriptRequest req;
+        req.notify = c.notify;
+        req.start_index = c.start_index;
+        req.play = play_settings_read(U(dir / "zarvo-bot.ini").c_str());
+
+        std::string golden = golden_bytes(c.golden);
+        EXPECT_EQ(ksc_parse_errors(golden), "");
+        EXPECT_EQ(first_difference(golden, generate(e, req, dir / "first.ksc")), "");
+        EXPECT_EQ(first_difference(golden, generate(e, req, dir / "second.ksc")), "");
+        entry_free(e);
+    }
+}
+
+// The play loop around an empty timeline, for each way it can open and close.
+TEST(ScriptFrame, RepeatLoopConfirmationsAndLoopSleep) {
+    const std::string head = "#import(\"DESKOPS\")\r\n\r\n";
+    const std::string ask =
+        "if (message_box(\"シナリオを再生します。\\n終了するまでマウス操作、キーボード操作を行わないようにしてくださ"
+        "い。\", \"シナリオの再生\", 0x1 | 0x40) != 1) {\r\n\texit\r\n}\r\n\r\n";
+    const std::string done = "sleep(100)\r\nmessage_box(\"再生を終了しました。\", \"シナリオの再生\", 0x40)\r\n";
+    const struct {
+        int32_t repeat, loops, start_confirm, end_confirm;
+        std::string text;
+    } rows[] = {
+        {0, 1, 0, 0, head + "for (play_index = 0; play_index < 1; play_index++) {\r\n\r\n}\r\n"},
+        {0, 4, 1, 1, head + ask + "for (play_index = 0; play_index < 4; play_index++) {\r\n\r\nsleep(0)\r\n}\r\n" + done},
+        // A repeat count: no question, no blank line, but the loop sleep.
+        {3, 1, 1, 0, head + "for (play_index = 0; play_index < 3; play_index++) {\r\nsleep(0)\r\n}\r\n"},
+        {1, 1, 1, 1, head + "for (play_index = 0; play_index < 1; play_index++) {\r\n}\r\n" + done},
+        {1, 2, 0, 0, head + "for (play_index = 0; play_index < 1; play_index++) {\r\nsleep(0)\r\n}\r\n"},
+    };
+    OperationRecord* head_record = timeline_new();
+    ScenarioEntry* e = entry_new();
+    for (const auto& r : rows) {
+        e->repeat_override = r.repeat;
+        e->loop_count = r.loops;
+        e->play_start_confirm = r.start_confirm;
+        e->play_end_confirm = r.end_confirm;
+        ScriptRequest req;
+        req.play.loop_interval = 0;
+        req.play.window_operation_interval = 100;
+        EXPECT_EQ(script_text_of_records(e, head_record, req), r.text) << r.repeat << " " << r.loops;
+    }
+    // Notifications name the entry even without operations.
+    e->play_id = 42;
+    ScriptRequest req;
+    req.notify = true;
+    EXPECT_NE(script_text_of_records(e, head_record, req).find("__play_start(42)\r\n__play_end(42)\r\n"),
+              std::string::npos);
+    entry_free(e);
+    timeline_free(head_record);
+}
+
+TEST(OperationTitles, LabelsKeyTextsAndSpecialNames) {
+    std::u16string none = zv::ui_japanese() ? u"なし" : u"None";
+    const struct {
+        int32_t category, code;
+        uint32_t key, modifiers;
+        std::u16string title;
+    } rows[] = {
+        {0, 161, 0, 0, u"マウスの左ボタンを押す"},
+        {0, 1324, 'A', kModCtrl, u"マウスの左ボタンをクリック"},  // keys only count for key operations
+        {1, 1427, 'A', kModWin | kModAlt | kModShift | kModCtrl, u"「Ctrl + Shift + Alt + Win + A」キーを入力する"},
+        {1, 260, 19, 0, u"「Pause」キーを押す"},
+        {1, 261, 25, kModAlt, u"「Alt + 漢字」キーを離す"},
+        {1, 256, 91, 0, u"「Win」キーを押す"},
+        {1, 1427, 0xE5, 0, u"「VK_PROCESSKEY」キーを入力する"},
+        {1, 1427, 0x1F00, 0, u"「(7936)」キーを入力する"},
+        {1, 1427, 0, kModShift, u"「Shift」キーを入力する"},
+        {1, 1427, 0, 0, u"キーを入力する"},
+        {2, 1531, 0, 0, u"再生の終了"},
+        {2, 9999, 0, 0, u""},
+    };
+    for (const auto& r : rows) {
+        OperationRecord o = {};
+        o.category = r.category;
+        o.code = r.code;
+        o.key_code = r.key;
+        o.modifiers = r.modifiers;
+        EXPECT_EQ(operation_title(o), r.title) << r.code << " " << r.key;
+    }
+    EXPECT_EQ(operation_key_text(0, 0), none);
+    EXPECT_EQ(operation_key_text(kModCtrl, 'Z'), u"Ctrl + Z");
+}
+
+// A group member whose member list was never read is left out; an empty
+// list still writes its loop. Failures leave the previous output in place.
+TEST(ScriptFailures, MissingFilesEmptyGroupsAndUnparsableConditions) {
+    TempFolder dir;
+    fs::create_directories(dir / "data");
+    std::string previous = "previous script\r\n";
+    put_bytes(dir / "out.ksc", previous);
+    int32_t id = 1;
+    uint32_t error = 0;
+    ScriptRequest req;
+
+    Scenario empty_group;
+    empty_group.name = "Empty";
+    empty_group.type = kTypeGroup;
+    ScenarioEntry* g = materialize(empty_group, dir / "data", &id);
+    EXPECT_FALSE(script_write(g, req, U(dir / "out.ksc").c_str(), &error));
+    EXPECT_EQ(error, uint32_t(kErrorNothingToPlay));
+    EXPECT_NE(error_text(error), u"");
+
+    // Members: a group without a list, an empty group, a missing timeline.
+    Scenario t;
+    t.name = "Gone";
+    t.ops = {Op(kCodeSetText).text("x")};
+    ScenarioEntry* unread = entry_new();
+    unread->type = kTypeGroup;
+    entry_set_name(unread, u"Unread");
+    ScenarioEntry* inner = materialize(empty_group, dir / "data", &id);
+    ScenarioEntry* gone = materialize(t, dir / "data", &id);
+    g->child->next = unread;
+    unread->next = inner;
+    inner->next = gone;
+    fs::remove(fs::path(std::u16string(gone->path)));
+    EXPECT_FALSE(script_write(g, req, U(dir / "out.ksc").c_str(), &error));
+    EXPECT_NE(error, 0u);
+    EXPECT_EQ(bytes_of(dir / "out.ksc"), previous);
+    inner->next = nullptr;
+    g->play_start_confirm = g->play_end_confirm = 0;
+    g->loop_count = 1;
+    inner->loop_count = 1;
+    ASSERT_TRUE(script_write(g, req, U(dir / "out.ksc").c_str(), &error));
+    EXPECT_EQ(bytes_of(dir / "out.ksc"),
+              "#import(\"DESKOPS\")\r\n\r\nfor (play_index = 0; play_index < 1; play_index++) {\r\n\r\n"
+              "for (play_index_1 = 0; play_index_1 < 1; play_index_1++) {\r\n}\r\n}\r\n");
+    entry_free(g);
+
+    // A missing timeline or script file, an output folder that is not there.
+    EXPECT_FALSE(script_write(gone, req, U(dir / "out.ksc").c_str(), &error));
+    EXPECT_NE(error, 0u);
+    Scenario s;
+    s.name = "Script";
+    s.type = kTypeScript;
+    s.script = "\xEF\xBB\xBFprint(1)";
+    ScenarioEntry* script = materialize(s, dir / "data", &id);
+    EXPECT_FALSE(script_write(script, req, U(dir / "no" / "out.ksc").c_str(), &error));
+    ASSERT_TRUE(script_write(script, req, U(dir / "out.ksc").c_str(), &error));
+    EXPECT_EQ(bytes_of(dir / "out.ksc"), s.script);  // a script entry is copied byte for byte
+    fs::remove(fs::path(std::u16string(script->path)));
+    EXPECT_FALSE(script_write(script, req, U(dir / "out.ksc").c_str(), &error));
+    EXPECT_EQ(bytes_of(dir / "out.ksc"), s.script);
+    entry_free(script);
+    entry_free(gone);
+
+    // A condition text is inserted as written: one with a quote breaks the
+    // script, which the runner reports when the play starts.
+    OperationRecord* head = timeline_new();
+    timeline_append(head, record_clone(&Op(kCodeWait).text("say \"hi").data(1).wait(10).r));
+    ScenarioEntry* e = entry_new();
+    std::string text = script_text_of_records(e, head, req);
+    EXPECT_NE(text.find("str_match(\"say \"hi\", get_clipboard()) != 0"), std::string::npos) << text;
+    EXPECT_NE(ksc_parse_errors(text), "");
+    entry_free(e);
+    timeline_free(head);
+}
+
+}  // namespace
+}  // namespace zvb
