@@ -12,6 +12,7 @@
 #include "recorder_test_util.h"
 #include "scenario.h"
 #include "script_gen.h"
+#include "script_parse.h"
 
 namespace zvb::test {
 
@@ -76,9 +77,5 @@ std::string golden_bytes(const std::string& name);
 
 // "" when two scripts are equal, else the first line where they differ.
 std::string first_difference(const std::string& expected, const std::string& actual);
-
-// The error lines the engine's parser reports for a script (UTF-8), "" when
-// it parses. Nothing runs and nothing it imports is loaded.
-std::string ksc_parse_errors(const std::string& script);
 
 }  // namespace zvb::test
