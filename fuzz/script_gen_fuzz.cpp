@@ -1,7 +1,8 @@
 // Generates the play script of arbitrary operation records and loads it
 // with the engine's parser. Generation never fails on record contents, and
 // the script always parses unless a script fragment or a wait or
-// end-of-play condition text put raw text into it.
+// end-of-play condition text put raw text into it. The streamed reading
+// that generation uses gives the same records as reading the whole file.
 //
 // Input: 24 bytes of settings, then operation-file bytes (records whose
 // size field may be short; the rest of such a record is zero).
@@ -12,9 +13,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "operation_codes.h"
 #include "operation_file.h"
+#include "operation_stream.h"
 #include "scenario.h"
 #include "script_gen.h"
 #include "script_parse.h"
@@ -62,6 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     zvb::OperationRecord* head = zvb::timeline_parse(data + kHeader, size - kHeader);
     if (!head) abort();
+    zvb::OperationStream stream;
+    stream.open_bytes(data + kHeader, size - kHeader);
+    static zvb::OperationRecord streamed;
+    for (const zvb::OperationRecord* r = head->next; r; r = r->next)
+        if (!stream.next(&streamed) || memcmp(&streamed, r, zvb::kRecordBytes) != 0) abort();
+    if (stream.next(&streamed) || stream.error()) abort();
     std::string script = zvb::script_text_of_records(&e, head, req);
     if (script.empty()) abort();
     if (!writes_raw_text(head, req.start_index)) {

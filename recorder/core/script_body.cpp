@@ -400,7 +400,7 @@ void BodyWriter::other(const OperationRecord& o) {
 
 }  // namespace
 
-void write_operation_body(ScriptText& out, const ScenarioEntry& e, const OperationRecord* head, bool notify,
+void write_operation_body(ScriptText& out, const ScenarioEntry& e, OperationSource& ops, bool notify,
                           int32_t start, const PlaySettings& play) {
     static const OperationRecord kNoOperation = {};  // the previous operation of the first one
     BodyWriter writer(out, e, play);
@@ -409,9 +409,12 @@ void write_operation_body(ScriptText& out, const ScenarioEntry& e, const Operati
         out.number(e.play_id);
         out.put(")\r\n");
     }
+    OperationRecord slots[2];  // for streamed records: the current one and the previous one
     const OperationRecord* prev = &kNoOperation;
     int32_t number = 0;
-    for (const OperationRecord* r = head ? head->next : nullptr; r; r = r->next, ++number) {
+    for (;; ++number) {
+        const OperationRecord* r = ops.next(prev == &slots[0] ? &slots[1] : &slots[0]);
+        if (!r) break;
         if (number < start || r->disabled == 1) continue;
         writer.operation(*r, *prev, number, notify);
         // Other operations leave no window behind: the next check compares

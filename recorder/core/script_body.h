@@ -11,9 +11,21 @@
 
 namespace zvb {
 
-// Writes the operations of the timeline behind `head` from number `start`
-// on, with the options of entry e. Never fails: every record writes text.
-void write_operation_body(ScriptText& out, const ScenarioEntry& e, const OperationRecord* head, bool notify,
+// The operations of a timeline in order: a list in memory, or records
+// streamed from the operation file.
+class OperationSource {
+public:
+    // The next operation, or null at the end. The source may fill `spare`
+    // and return it; the caller never passes a record it still uses.
+    virtual const OperationRecord* next(OperationRecord* spare) = 0;
+
+protected:
+    ~OperationSource() = default;
+};
+
+// Writes the operations from number `start` on, with the options of entry
+// e. Never fails: every record writes text.
+void write_operation_body(ScriptText& out, const ScenarioEntry& e, OperationSource& ops, bool notify,
                           int32_t start, const PlaySettings& play);
 
 }  // namespace zvb

@@ -4,11 +4,10 @@
 #include "errors.h"
 #include "file_util.h"
 #include "fs.h"
-#include "operation_file.h"
+#include "operation_stream.h"
 #include "profile.h"
 #include "script_body.h"
 #include "script_text.h"
-#include "timeline.h"
 
 namespace zvb {
 
@@ -61,15 +60,56 @@ bool read_bytes(const char16_t* path, std::string* bytes, uint32_t* error) {
     return ok;
 }
 
+class ListSource : public OperationSource {
+public:
+    explicit ListSource(const OperationRecord* head) : at_(head) {}
+    const OperationRecord* next(OperationRecord*) override {
+        at_ = at_ ? at_->next : nullptr;
+        return at_;
+    }
+
+private:
+    const OperationRecord* at_;
+};
+
+class StreamSource : public OperationSource {
+public:
+    explicit StreamSource(OperationStream& stream) : stream_(stream) {}
+    const OperationRecord* next(OperationRecord* spare) override { return stream_.next(spare) ? spare : nullptr; }
+
+private:
+    OperationStream& stream_;
+};
+
+// The body of a timeline streamed from its .zv file; false when the file
+// cannot be opened or read to its end.
+bool write_file_body(ScriptText& out, const ScenarioEntry& e, bool notify, int32_t start, const PlaySettings& play,
+                     uint32_t* error) {
+    OperationStream stream;
+    if (!stream.open(e.path)) {
+        *error = stream.error();
+        return false;
+    }
+    StreamSource ops(stream);
+    write_operation_body(out, e, ops, notify, start, play);
+    *error = stream.error();
+    return *error == 0;
+}
+
 class ScriptWriter {
 public:
     ScriptWriter(ScriptText& out, const ScriptRequest& req) : out_(out), req_(req) {}
 
-    // Algorithm of a timeline's file: the play loop around the body.
-    void timeline(const ScenarioEntry& e, const OperationRecord* head) {
+    // A timeline's file: the play loop around the body, with the given
+    // operations or (ops null) those of the entry's .zv file.
+    bool timeline(const ScenarioEntry& e, OperationSource* ops, uint32_t* error) {
         open_play(e);
-        write_operation_body(out_, e, head, req_.notify, req_.start_index, req_.play);
+        if (ops)
+            write_operation_body(out_, e, *ops, req_.notify, req_.start_index, req_.play);
+        else if (!write_file_body(out_, e, req_.notify, req_.start_index, req_.play, error))
+            return false;
         close_play(e);
+        return true;
     }
 
     // A group's file: its members nested inside its play loop.
@@ -169,14 +209,7 @@ private:
             case kTypeTimeline: {
                 comment_name("// Type: Timeline, Name: ", *m);
                 open_member_loop(*m);
-                OperationRecord* ops = timeline_read(m->path);
-                if (!ops) {
-                    *error = zv::fs_last_error();
-                    if (!*error) *error = kErrorNoMemory;
-                    return false;
-                }
-                write_operation_body(out_, *m, ops, req_.notify, 0, req_.play);
-                timeline_free(ops);
+                if (!write_file_body(out_, *m, req_.notify, 0, req_.play, error)) return false;
                 close_member_loop(*m);
                 break;
             }
@@ -216,17 +249,7 @@ bool write_file(const char16_t* out, uint32_t* error, Write write) {
 bool script_write(const ScenarioEntry* e, const ScriptRequest& req, const char16_t* out, uint32_t* error) {
     return write_file(out, error, [&](ScriptText& text, uint32_t* err) {
         switch (e->type) {
-        case kTypeTimeline: {
-            OperationRecord* ops = timeline_read(e->path);
-            if (!ops) {
-                *err = zv::fs_last_error();
-                if (!*err) *err = kErrorNoMemory;
-                return false;
-            }
-            ScriptWriter(text, req).timeline(*e, ops);
-            timeline_free(ops);
-            return true;
-        }
+        case kTypeTimeline: return ScriptWriter(text, req).timeline(*e, nullptr, err);
         case kTypeScript: {
             std::string bytes;
             if (!read_bytes(e->path, &bytes, err)) return false;
@@ -241,15 +264,17 @@ bool script_write(const ScenarioEntry* e, const ScriptRequest& req, const char16
 
 bool script_write_records(const ScenarioEntry* e, const OperationRecord* head, const ScriptRequest& req,
                           const char16_t* out, uint32_t* error) {
-    return write_file(out, error, [&](ScriptText& text, uint32_t*) {
-        ScriptWriter(text, req).timeline(*e, head);
-        return true;
+    return write_file(out, error, [&](ScriptText& text, uint32_t* err) {
+        ListSource ops(head);
+        return ScriptWriter(text, req).timeline(*e, &ops, err);
     });
 }
 
 std::string script_text_of_records(const ScenarioEntry* e, const OperationRecord* head, const ScriptRequest& req) {
     ScriptText text;
-    ScriptWriter(text, req).timeline(*e, head);
+    ListSource ops(head);
+    uint32_t ignored;
+    ScriptWriter(text, req).timeline(*e, &ops, &ignored);
     return text.str();
 }
 
