@@ -57,7 +57,8 @@ OperationRecord* record_clone(const OperationRecord* r) {
 }
 
 void record_after_read(OperationRecord* r) {
-    // Compared, not subtracted: file data may hold any values.
+    // A width or height of 0 (compared, not subtracted: the values are
+    // whatever the file holds).
     if (r->desktop_rect.right == r->desktop_rect.left || r->desktop_rect.bottom == r->desktop_rect.top) {
         int32_t w = 0, h = 0;
         screen_size(&w, &h);
