@@ -3,7 +3,9 @@
 // frame, titles, and what makes generation fail.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "errors.h"
 #include "file_util.h"
@@ -13,11 +15,13 @@
 #include "script_cases.h"
 #include "script_gen.h"
 #include "timeline.h"
+#include "zv_test_support.h"
 
 namespace zvb {
 namespace {
 
 using namespace zvb::test;
+using zv::test::tr;
 
 std::string generate(const ScenarioEntry* e, const ScriptRequest& req, const fs::path& out) {
     uint32_t error = 0;
@@ -44,6 +48,73 @@ TEST(ScriptGolden, EveryCaseGeneratesItsGoldenScriptTwiceAndParses) {
         EXPECT_EQ(first_difference(golden, generate(e, req, dir / "second.ksc")), "");
         entry_free(e);
     }
+}
+
+// The store gives play identifiers of its own: compared as N.
+std::string any_ids(const std::string& script) {
+    static const std::regex id("__play_(start|end)\\([0-9]+\\)");
+    return std::regex_replace(script, id, "__play_$1(N)");
+}
+
+zv::test::RunResult zvb_cmd(const fs::path& user, std::vector<std::string> args) {
+    args.insert(args.begin(), {"/dir", user.u8string()});
+    return zv::test::run_program(zv::test::program_path("zvb_cmd"), args);
+}
+
+std::string console(const std::string& utf8) { return zv::test::from_console(zv::test::to_console(utf8)); }
+
+// The golden scripts again, from one user folder that the store loads, with
+// the PLAY values of its settings file; exports of timelines as scripts;
+// script entries copied; failures told on standard error with exit code 1.
+TEST(ScriptCommand, GoldenScriptsExportsCopiesAndFailures) {
+    TempFolder user, out;
+    write_play_settings(user / "zarvo-bot.ini", golden_play_settings());
+    fs::create_directories(user / "data");
+    int32_t id = 1;
+    std::vector<GoldenCase> cases = golden_cases();
+    for (const GoldenCase& c : cases) entry_free(materialize(c.scenario, user / "data", &id));
+    Scenario empty;
+    empty.name = "Empty";
+    empty.type = kTypeGroup;
+    entry_free(materialize(empty, user / "data", &id));
+
+    for (const GoldenCase& c : cases) {
+        std::vector<std::string> args = {"script", c.scenario.name + (c.scenario.type == kTypeGroup ? "/" : ""),
+                                         (out / c.golden).u8string()};
+        if (c.notify) args.push_back("/NOTIFY");
+        if (c.start_index) args.insert(args.end(), {"-from", std::to_string(c.start_index)});
+        auto r = zvb_cmd(user.root, args);
+        EXPECT_EQ(r.exit_code, 0) << c.golden << ": " << r.err;
+        EXPECT_EQ(first_difference(any_ids(golden_bytes(c.golden)), any_ids(bytes_of(out / c.golden))), "")
+            << c.golden;
+    }
+    std::string mouse = bytes_of(out / "mouse.ksc");
+    auto r = zvb_cmd(user.root, {"export", "mouse", (out / "exported.KSC").u8string()});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(bytes_of(out / "exported.KSC"), mouse);
+    put_bytes(user / "data/Memo.ksc", "\xEF\xBB\xBFprint(1)");
+    r = zvb_cmd(user.root, {"script", "memo", (out / "memo.ksc").u8string(), "/notify", "/from", "3"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(bytes_of(out / "memo.ksc"), "\xEF\xBB\xBFprint(1)");
+
+    const struct {
+        std::vector<std::string> args;
+        std::string error;
+    } failures[] = {
+        {{"script", "Empty/", (out / "e.ksc").u8string()},
+         tr("The script could not be created.", "スクリプト作成に失敗しました。")},
+        {{"script", "none", (out / "e.ksc").u8string()}, "none"},
+        {{"script", "Mouse", (out / "e.ksc").u8string(), "/from", "-1"}, "[/from N]"},
+        {{"script", "Mouse", (out / "e.ksc").u8string(), "/from"}, "[/from N]"},
+        {{"script", "Mouse", (out / "e.ksc").u8string(), "/fast"}, "[/from N]"},
+        {{"script", "Mouse", (out / "no" / "e.ksc").u8string()}, tr("could not be created", "作成に失敗")},
+    };
+    for (const auto& f : failures) {
+        r = zvb_cmd(user.root, f.args);
+        EXPECT_EQ(r.exit_code, 1) << f.args[1];
+        EXPECT_NE(zv::test::from_console(r.err).find(console(f.error)), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(out / "e.ksc"));
 }
 
 // The play loop around an empty timeline, for each way it can open and close.
