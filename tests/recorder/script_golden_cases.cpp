@@ -67,6 +67,11 @@ Scenario mouse_scenario() {
         on(kCalc, kCodeWheelUp).at(30, 40).mask().wait(100),
         on(kNote, kCodeLeftClick).at(20, 30).off(),
         on(kNote, kCodeLeftClick).at(21, 31),
+        on(kNote, kCodeLeftDown).at(1, 2),
+        on(kNote, kCodeRightDownNc).at(3, 4),
+        on(kNote, kCodeRightUp).at(3, 4),
+        on(kNote, kCodeMiddleDown).at(5, 6),
+        on(kNote, kCodeMiddleUpNc).at(5, 6),
     };
     return s;
 }
@@ -142,6 +147,7 @@ Scenario resume_scenario() {
         on(kCalc, kCodeLeftClick).at(8, 9),
         on(kCalc, kCodeKeyInput).key('B'),
         on(kCalc, kCodeLeftClick).at(9, 9).mask().wait(20),
+        on(kDesk, kCodeLeftClick).screen(500, 400).control("Button"),  // no control check by the options
     };
     return s;
 }
