@@ -6,6 +6,7 @@
 #include "operation_codes.h"
 #include "operation_file.h"
 #include "profile.h"
+#include "settings.h"
 #include "timeline.h"
 #include "zv_test_support.h"
 
@@ -49,51 +50,9 @@ Op& Op::control(const char* cls) {
     return *this;
 }
 
-Op& Op::key(uint32_t vk, uint32_t modifiers) {
-    r.key_code = vk;
-    r.modifiers = modifiers;
-    return *this;
-}
-
 Op& Op::text(const std::string& t1, const std::string& t2) {
     record_set_text(r.event_text1, U16(t1).c_str());
     record_set_text(r.event_text2, U16(t2).c_str());
-    return *this;
-}
-
-Op& Op::data(int32_t d1, int32_t d2) {
-    r.event_data1 = d1;
-    r.event_data2 = d2;
-    return *this;
-}
-
-Op& Op::wait(uint32_t ms) {
-    r.interval = ms;
-    return *this;
-}
-
-Op& Op::check(uint32_t window_check) {
-    r.window_check = window_check;
-    return *this;
-}
-
-Op& Op::mask() {
-    r.masked = 1;
-    return *this;
-}
-
-Op& Op::off() {
-    r.disabled = 1;
-    return *this;
-}
-
-Op& Op::skip() {
-    r.skip_if_no_window = 1;
-    return *this;
-}
-
-Op& Op::v0() {
-    r.data_version = 0;
     return *this;
 }
 
@@ -101,33 +60,27 @@ Op& Op::v0() {
 
 namespace {
 
-void write_option(const std::u16string& ini, const char16_t* key, int32_t value) {
-    std::string v = std::to_string(value);
-    zv::profile_write(ini.c_str(), u"OPTION", key, std::u16string(v.begin(), v.end()).c_str());
+struct IniKey {
+    const char16_t* key;
+    int32_t value;
+};
+
+void write_ints(const std::u16string& ini, const char16_t* section, std::initializer_list<IniKey> keys) {
+    for (const IniKey& k : keys) {
+        std::string v = std::to_string(k.value);
+        zv::profile_write(ini.c_str(), section, k.key, std::u16string(v.begin(), v.end()).c_str());
+    }
 }
 
 void apply_options(ScenarioEntry* e, const Options& o) {
-    const struct {
-        const char16_t* key;
-        int32_t value;
-        int32_t* field;
-    } keys[] = {
-        {u"play_start_confirm", o.play_start_confirm, &e->play_start_confirm},
-        {u"play_end_confirm", o.play_end_confirm, &e->play_end_confirm},
-        {u"check_window_title", o.check_window_title, &e->check_window_title},
-        {u"check_window_class", o.check_window_class, &e->check_window_class},
-        {u"always_check_window", o.always_check_window, &e->always_check_window},
-        {u"check_desktop_control_class", o.check_desktop_control_class, &e->check_desktop_control_class},
-        {u"check_busy", o.check_busy, &e->check_busy},
-        {u"recovery_window_pos", o.recovery_window_pos, &e->recovery_window_pos},
-        {u"recovery_window_size", o.recovery_window_size, &e->recovery_window_size},
-        {u"loop_count", o.loop_count, &e->loop_count},
-    };
-    std::u16string ini = entry_settings_path(e);
-    for (const auto& k : keys) {
-        write_option(ini, k.key, k.value);
-        *k.field = k.value;
-    }
+    write_ints(entry_settings_path(e), u"OPTION",
+               {{u"play_start_confirm", o.play_start_confirm}, {u"play_end_confirm", o.play_end_confirm},
+                {u"check_window_title", o.check_window_title}, {u"check_window_class", o.check_window_class},
+                {u"always_check_window", o.always_check_window},
+                {u"check_desktop_control_class", o.check_desktop_control_class}, {u"check_busy", o.check_busy},
+                {u"recovery_window_pos", o.recovery_window_pos},
+                {u"recovery_window_size", o.recovery_window_size}, {u"loop_count", o.loop_count}});
+    entry_read_settings(e);  // as the store reads them
 }
 
 }  // namespace
@@ -141,10 +94,7 @@ ScenarioEntry* materialize(const Scenario& s, const fs::path& folder, int32_t* n
     apply_options(e, s.options);
     if (s.type == kTypeTimeline) {
         OperationRecord* head = timeline_new();
-        for (const Op& op : s.ops) {
-            OperationRecord* r = record_clone(&op.r);
-            timeline_append(head, r);
-        }
+        for (const Op& op : s.ops) timeline_append(head, record_clone(&op.r));
         uint32_t error = 0;
         bool ok = timeline_write(e->path, head, &error);
         timeline_free(head);
@@ -162,22 +112,12 @@ ScenarioEntry* materialize(const Scenario& s, const fs::path& folder, int32_t* n
     return e;
 }
 
-void write_play_settings(const fs::path& ini, const PlaySettings& play) {
-    const struct {
-        const char16_t* key;
-        int32_t value;
-    } keys[] = {
-        {u"double_click_interval", play.double_click_interval},
-        {u"window_operation_interval", play.window_operation_interval},
-        {u"check_interval", play.check_interval},
-        {u"check_count", play.check_count},
-        {u"wait_busy_interval", play.wait_busy_interval},
-        {u"loop_interval", play.loop_interval},
-    };
-    for (const auto& k : keys) {
-        std::string v = std::to_string(k.value);
-        zv::profile_write(U(ini).c_str(), u"PLAY", k.key, std::u16string(v.begin(), v.end()).c_str());
-    }
+void write_play_settings(const fs::path& ini, const PlaySettings& p) {
+    write_ints(U(ini), u"PLAY",
+               {{u"double_click_interval", p.double_click_interval},
+                {u"window_operation_interval", p.window_operation_interval}, {u"check_interval", p.check_interval},
+                {u"check_count", p.check_count}, {u"wait_busy_interval", p.wait_busy_interval},
+                {u"loop_interval", p.loop_interval}});
 }
 
 std::string golden_bytes(const std::string& name) {

@@ -25,15 +25,15 @@ struct Op {
     Op& at(int32_t x, int32_t y);      // relative to the window (mouse_pos follows)
     Op& screen(int32_t x, int32_t y);  // a desktop operation at screen coordinates
     Op& control(const char* cls);
-    Op& key(uint32_t vk, uint32_t modifiers = 0);
     Op& text(const std::string& t1, const std::string& t2 = "");
-    Op& data(int32_t d1, int32_t d2 = 0);
-    Op& wait(uint32_t ms);
-    Op& check(uint32_t window_check);
-    Op& mask();
-    Op& off();
-    Op& skip();
-    Op& v0();
+    Op& key(uint32_t vk, uint32_t modifiers = 0) { return r.key_code = vk, r.modifiers = modifiers, *this; }
+    Op& data(int32_t d1, int32_t d2 = 0) { return r.event_data1 = d1, r.event_data2 = d2, *this; }
+    Op& wait(uint32_t ms) { return r.interval = ms, *this; }
+    Op& check(uint32_t window_check) { return r.window_check = window_check, *this; }
+    Op& mask() { return r.masked = 1, *this; }
+    Op& off() { return r.disabled = 1, *this; }
+    Op& skip() { return r.skip_if_no_window = 1, *this; }
+    Op& v0() { return r.data_version = 0, *this; }
 };
 
 // The OPTION values of a settings file (defaults as a new scenario has).
