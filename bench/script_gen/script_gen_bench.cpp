@@ -77,7 +77,7 @@ OperationRecord* mixed_timeline(int count) {
             r->category = kCategoryKey;
             r->code = kCodeKeyInput;
             r->key_code = uint32_t('A' + i % 26);
-            r->modifiers = i % 3 == 0 ? kModShift : 0;
+            r->modifiers = i % 3 == 0 ? uint32_t(kModShift) : 0u;
             break;
         case 7:
             r->category = kCategoryKey;
