@@ -47,7 +47,8 @@ public:
     void operation(const OperationRecord& o, const OperationRecord& prev, int32_t number, bool notify);
 
 private:
-    // A whole line at a nesting level (the text ends with CR LF).
+    // Text after the tabs of a nesting level: whole lines, or the start of
+    // one that the following calls finish.
     void line(int level, const char* text) {
         out_.tabs(level);
         out_.put(text);
