@@ -1,10 +1,9 @@
-// The line grammar of profile files, shared by the POSIX profile functions
-// and by profile_read_all() on both sides: sections and keys compared
-// without regard to ASCII case, values trimmed of blanks and of one pair of
-// enclosing quotes, integers read like GetPrivateProfileIntW. UTF-8 text.
+// The line grammar of profile files (in profile.cpp), shared by the POSIX
+// profile functions and by profile_read_all() on both sides: sections and
+// keys compared without regard to ASCII case, values trimmed of blanks and
+// of one pair of enclosing quotes. UTF-8 text.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,7 +16,5 @@ std::vector<std::string> split_lines(const std::string& text);
 bool section_line(const std::string& line, std::string* name);
 // "key=value" gives both; comments and lines without '=' give false.
 bool key_line(const std::string& line, std::string* key, std::string* value);
-// Leading sign and digits ("0x" for hexadecimal), wrapping at 32 bits.
-int32_t to_int(const std::string& value);
 
 }  // namespace zv::profile_lines

@@ -70,8 +70,11 @@ size_t put_text(const std::string& utf8, char16_t* buf, size_t cap) {
 
 int32_t profile_int(const char16_t* file, const char16_t* section, const char16_t* key, int32_t def) {
     std::string v;
-    if (!lookup(file, section, key, &v) || v.empty()) return def;
-    return to_int(v);
+    if (!lookup(file, section, key, &v)) return def;
+    char16_t* text = utf8_to_utf16(v.data(), v.size());
+    int32_t n = text ? profile_parse_int(text, def) : def;
+    heap_free(text);
+    return n;
 }
 
 size_t profile_text(const char16_t* file, const char16_t* section, const char16_t* key, const char16_t* def,

@@ -7,7 +7,6 @@
 #include "html_text.h"
 #include "names.h"
 #include "profile.h"
-#include "profile_lines.h"
 #include "settings.h"
 #include "utf.h"
 
@@ -119,7 +118,7 @@ bool take_setting(const char16_t* section, const char16_t* key, const char16_t* 
             continue;
         s->seen |= 1u << i;
         if (!*value) return true;  // an empty value reads as missing
-        uint32_t n = uint32_t(zv::profile_lines::to_int(zv::utf16_to_utf8(value)));
+        uint32_t n = uint32_t(zv::profile_parse_int(value, 0));
         switch (i) {
         case 0: s->figures->record_ms = n; break;
         case 1: s->figures->play_total_ms = n; break;

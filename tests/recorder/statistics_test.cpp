@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "profile.h"
-#include "profile_lines.h"
 #include "recorder_test_util.h"
 #include "report_templates.h"
 #include "scenario.h"
@@ -141,7 +140,7 @@ TEST(Statistics, ProfileReadAllAgreesWithTheProfileFunctions) {
             zv::profile_text(file.c_str(), seen[i].c_str(), seen[i + 1].c_str(), u"?", system, 64);
             EXPECT_EQ(utf8(system), utf8(seen[i + 2])) << name << " " << utf8(seen[i + 1]);
             EXPECT_EQ(zv::profile_int(file.c_str(), seen[i].c_str(), seen[i + 1].c_str(), 7),
-                      seen[i + 2].empty() ? 7 : zv::profile_lines::to_int(utf8(seen[i + 2])))
+                      zv::profile_parse_int(seen[i + 2].c_str(), 7))
                 << name << " " << utf8(seen[i + 1]);
         }
         EXPECT_EQ(got, want) << name;

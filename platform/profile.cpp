@@ -1,14 +1,36 @@
-#include "profile_lines.h"
+// What both sides of the profile seam share: the integers of values, the
+// line rules of profile files, and the one-read reader of a whole file.
+#include "profile.h"
 
-#include <cctype>
 #include <cstring>
 
 #include "codepage.h"
 #include "platform.h"
-#include "profile.h"
+#include "profile_lines.h"
 #include "utf.h"
 
 namespace zv {
+
+int32_t profile_parse_int(const char16_t* p, int32_t def) {
+    if (!*p) return def;
+    while (*p == u' ' || *p == u'\t') ++p;
+    bool negative = *p == u'-';
+    if (*p == u'-' || *p == u'+') ++p;
+    uint32_t n = 0;
+    if (p[0] == u'0' && (p[1] == u'x' || p[1] == u'X')) {
+        for (p += 2;; ++p) {
+            char16_t c = *p;
+            uint32_t d = c >= u'0' && c <= u'9' ? uint32_t(c - u'0')
+                         : (c | 0x20) >= u'a' && (c | 0x20) <= u'f' ? uint32_t((c | 0x20) - u'a' + 10)
+                                                                      : 16;
+            if (d == 16) break;
+            n = n * 16 + d;
+        }
+    } else {
+        for (; *p >= u'0' && *p <= u'9'; ++p) n = n * 10 + uint32_t(*p - u'0');
+    }
+    return int32_t(negative ? 0u - n : n);
+}
 
 namespace profile_lines {
 
@@ -60,20 +82,6 @@ bool key_line(const std::string& line, std::string* key, std::string* value) {
     if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) v = v.substr(1, v.size() - 2);
     *value = v;
     return true;
-}
-
-int32_t to_int(const std::string& value) {
-    const char* p = value.c_str();
-    bool negative = *p == '-';
-    if (*p == '-' || *p == '+') ++p;
-    uint32_t n = 0;
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-        for (p += 2; isxdigit(static_cast<unsigned char>(*p)); ++p)
-            n = n * 16 + uint32_t(*p <= '9' ? *p - '0' : (*p | 0x20) - 'a' + 10);
-    } else {
-        for (; *p >= '0' && *p <= '9'; ++p) n = n * 10 + uint32_t(*p - '0');
-    }
-    return int32_t(negative ? 0u - n : n);
 }
 
 }  // namespace profile_lines
