@@ -154,17 +154,14 @@ TEST(ZvbCmd, StatsAndManual) {
     std::string png = "\x89PNG\r\n\x1A\n" + std::string("\0\0\0\x0DIHDR\0\0\x01\x90\0\0\x01\x2C", 16) + "rest";
     std::string record = le32(2684) + le32(0) + le32(350) + le32(0) + le32(0) + le32(400) + le32(300) +
                          std::string(2684 - 28, '\0');
-    record.replace(1056, 8, le32(0) + le32(uint32_t(png.size())));
-    record.replace(1064, 4, le32(1324));
+    record.replace(1056, 12, le32(0) + le32(uint32_t(png.size())) + le32(1324));  // the image, a left click
     record.replace(1076, 8, le32(200) + le32(100));
     fs::create_directories(u / "data");
     put_bytes(u / "data/週報.zv", record);
     put_bytes(u / "data/週報.zv.img", png);
-    std::string recorded = std::to_string(uint64_t(time(nullptr)) - 3600);
-    put_bytes(u / "data/週報.zv.ini", "[TIME]\r\nrecord=60000\r\nplay_total=160000\r\nrecord_timestamp=" + recorded +
-                                         "\r\n[PLAY]\r\nstart=4\r\nend=4\r\n");
+    put_bytes(u / "data/週報.zv.ini", "[TIME]\r\nrecord=60000\r\nplay_total=160000\r\nrecord_timestamp=" +
+                                         std::to_string(uint64_t(time(nullptr)) - 3600) + "\r\n[PLAY]\r\nstart=4\r\nend=4\r\n");
     put_bytes(u / "data/メモ.ksc", "");
-    put_bytes(u / "data/日報.zv", "");
     std::string dir = path8(u.root);
 
     auto r = zvb_cmd({"/dir", dir, "stats"});
@@ -173,35 +170,28 @@ TEST(ZvbCmd, StatsAndManual) {
     EXPECT_NE(page.find("<tr><td class=\"script\">メモ</td>"), std::string::npos);
     EXPECT_NE(page.find("<tr><td>週報</td><td>8時間7分</td><td>1分 (1日)</td><td>33.3%</td><td>100.0%</td></tr>"),
               std::string::npos);
-    // The timestamp the other timeline lacked was written back.
-    EXPECT_NE(bytes_of(u / "data/日報.zv.ini").find("record_timestamp="), std::string::npos);
     r = zvb_cmd({"/dir", dir, "STATS", path8(out / "report.html")});
     EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_NE(bytes_of(out / "report.html").find("<tr><td>週報</td><td>8時間7分</td>"), std::string::npos);
+    EXPECT_EQ(bytes_of(out / "report.html"), page);
 
     r = zvb_cmd({"/dir", dir, "manual", "週報", path8(out.root)});
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(bytes_of(out / "週報/0.png"), png);
-    EXPECT_NE(bytes_of(out / "週報/point.svg").find("<svg"), std::string::npos);
     std::string manual = bytes_of(out / "週報.html");
     EXPECT_NE(manual.find("<title>週報</title>"), std::string::npos);
-    EXPECT_NE(manual.find("<img src=\"週報/0.png\" class=\"normal_img\" style=\"width:195px; height:auto;\"/>"),
+    EXPECT_NE(manual.find("<img src=\"週報/point.svg\" class=\"normal_img\" style=\"width:30px; height:30px; "
+                          "left:97px; top:72px;\"/>"),
               std::string::npos);
-    EXPECT_NE(manual.find("left:97px; top:72px;"), std::string::npos);
 
     // A script has no operations to show; a missing folder cannot be written.
     r = zvb_cmd({"/dir", dir, "manual", "メモ", path8(out.root)});
-    EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(from_console(r.err),
               shown(tr("zvb_cmd: \"メモ\" is no timeline: a manual shows the operations of a timeline\n",
                        "zvb_cmd: 「メモ」はタイムラインではありません (マニュアルはタイムラインの操作から作ります)\n")));
     r = zvb_cmd({"/dir", dir, "manual", "週報", path8(out / "none")});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(from_console(r.err).rfind(shown(tr("zvb_cmd: The HTML manual could not be written.: ",
-                                                  "zvb_cmd: HTML出力に失敗しました。: ")),
-                                        0),
-              0u)
-        << r.err;
+                                                  "zvb_cmd: HTML出力に失敗しました。: ")), 0), 0u) << r.err;
 }
 
 }  // namespace

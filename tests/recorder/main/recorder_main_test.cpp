@@ -138,18 +138,23 @@ TEST_F(RecorderTest, StartsOnceAndHandsItsCommandLineToTheFirstInstance) {
 
 // What opens web pages, for the life of the object: a command registered
 // for .html in the prefix's classes (Wine's shell reads the machine's
-// classes only). What was registered before is put back.
+// classes only); what was registered before is put back.
 class HtmlOpener {
 public:
     explicit HtmlOpener(const std::wstring& command) {
-        had_extension_ = get(kExtension, &extension_);
-        set(kExtension, L"zv_test.html");
-        set(kCommand, command);
+        wchar_t old[512] = L"";
+        DWORD size = sizeof old - sizeof(wchar_t);
+        had_ = RegGetValueW(HKEY_LOCAL_MACHINE, kExtension, nullptr, RRF_RT_REG_SZ, nullptr, old, &size) == 0;
+        old_ = old;
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kExtension, nullptr, REG_SZ, L"zv_test.html", sizeof L"zv_test.html");
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\zv_test.html\\shell\\open\\command", nullptr, REG_SZ,
+                        command.c_str(), DWORD((command.size() + 1) * sizeof(wchar_t)));
     }
     ~HtmlOpener() {
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\zv_test.html");
-        if (had_extension_)
-            set(kExtension, extension_);
+        if (had_)
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, kExtension, nullptr, REG_SZ, old_.c_str(),
+                            DWORD((old_.size() + 1) * sizeof(wchar_t)));
         else
             RegDeleteTreeW(HKEY_LOCAL_MACHINE, kExtension);
     }
@@ -158,26 +163,8 @@ public:
 
 private:
     static constexpr const wchar_t* kExtension = L"Software\\Classes\\.html";
-    static constexpr const wchar_t* kCommand = L"Software\\Classes\\zv_test.html\\shell\\open\\command";
-
-    static bool get(const wchar_t* key, std::wstring* value) {
-        wchar_t buf[512] = L"";
-        DWORD size = sizeof buf - sizeof(wchar_t);
-        if (RegGetValueW(HKEY_LOCAL_MACHINE, key, nullptr, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
-            return false;
-        *value = buf;
-        return true;
-    }
-    static void set(const wchar_t* key, const std::wstring& value) {
-        HKEY k = nullptr;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) != 0) return;
-        RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       DWORD((value.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(k);
-    }
-
-    bool had_extension_ = false;
-    std::wstring extension_;
+    bool had_;
+    std::wstring old_;
 };
 
 // The statistics page is written again after every play, with the counters
