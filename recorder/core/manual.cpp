@@ -101,19 +101,30 @@ public:
         }
         CardImage& copied = done_[r.image_offset];
         copied = *image;
-        if (uint64_t(r.image_offset) + r.image_size > store_size_) return true;  // points outside the store
-        buffer_.resize(r.image_size);
-        size_t got = 0;
-        if (!zv::file_seek(store_, r.image_offset) || !zv::file_read(store_, buffer_.data(), r.image_size, &got) ||
-            got != r.image_size)
-            return true;
+        if (uint64_t(r.image_offset) + r.image_size > store_size_ || !zv::file_seek(store_, r.image_offset))
+            return true;  // points outside the store
         std::u16string path = path_join(folder_, number_text(r.image_offset) + u".png");
         zv::File* out = zv::file_open(path.c_str(), zv::FileMode::kCreate);
         if (!out) return fail(error, path);
-        bool written = zv::file_write(out, buffer_.data(), buffer_.size());
-        if (!zv::file_close(out) || !written) return fail(error, path);
+        // In pieces: a record's size is whatever its file says.
+        bool read = true, written = true;
+        for (uint32_t left = r.image_size; left > 0 && read && written;) {
+            size_t part = left < kCopyChunk ? left : kCopyChunk, got = 0;
+            buffer_.resize(part);
+            read = zv::file_read(store_, buffer_.data(), part, &got) && got == part;
+            if (read && left == r.image_size) png_size(buffer_, &copied.width, &copied.height);
+            written = read && zv::file_write(out, buffer_.data(), part);
+            left -= uint32_t(part);
+        }
+        if (!zv::file_close(out) || !written) {
+            if (!read) {
+                zv::remove_file(path.c_str());  // the store changed under us: no picture
+                copied.width = copied.height = 0;
+                return true;
+            }
+            return fail(error, path);
+        }
         copied.present = true;
-        png_size(buffer_, &copied.width, &copied.height);
         *image = copied;
         return true;
     }
