@@ -54,11 +54,21 @@ void html_append_url_segment(std::string& out, const std::u16string& name) {
 
 void html_appendf(std::string& out, const char* format, ...) {
     char buf[256];
-    va_list args;
+    va_list args, again;
     va_start(args, format);
+    va_copy(again, args);
     int n = vsnprintf(buf, sizeof buf, format, args);
+    if (n >= int(sizeof buf)) {
+        // A long text (an image path with a long name): format it in place.
+        size_t at = out.size();
+        out.resize(at + size_t(n) + 1);
+        vsnprintf(&out[at], size_t(n) + 1, format, again);
+        out.resize(at + size_t(n));
+    } else if (n > 0) {
+        out.append(buf, size_t(n));
+    }
+    va_end(again);
     va_end(args);
-    if (n > 0) out.append(buf, size_t(n) < sizeof buf ? size_t(n) : sizeof buf - 1);
 }
 
 }  // namespace zvb

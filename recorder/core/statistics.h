@@ -1,7 +1,7 @@
 // The statistics report: how much working time the scenarios save, from
 // the play counters and times in their settings files, written as an HTML
 // page from the report template (<user folder>\statistics.html).
-// Arithmetic is single precision, as the figures have always been computed.
+// The arithmetic is single precision.
 #pragma once
 
 #include <cstdint>

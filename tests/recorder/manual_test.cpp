@@ -155,9 +155,12 @@ TEST(Manual, ImageBlocks) {
     for (const Case& c : cases)
         EXPECT_EQ(manual_image_block(c.r, u"N", c.image), "\t<div class=\"image\">\r\n" + c.lines + "\t</div>\r\n")
             << c.what;
-    // The scenario's name as a URL path segment inside an attribute.
+    // The scenario's name as a URL path segment inside an attribute, of any
+    // length.
     EXPECT_NE(manual_image_block(masked, U16("月次 #1 50%&'x'"), none).find("src=\"月次%20%231%2050%25&amp;'x'/point.svg\""),
               std::string::npos);
+    std::string long_name(250, '#');
+    EXPECT_NE(manual_image_block(window, U16(long_name), {true, 3, 1, 1}).find("%23%23/3.png\" class"), std::string::npos);
 }
 
 std::string fake_png(uint32_t width, uint32_t height, char fill) {
