@@ -33,6 +33,8 @@ struct Hooks {
     bool running = false;
     double ticks_per_us = 1;
     Statistics stats = {};
+    float* samples = nullptr;
+    uint32_t sample_capacity = 0, sample_count = 0;
 };
 
 Hooks g;
@@ -44,6 +46,7 @@ double now_us() {
 }
 
 void count_time(double us) {
+    if (g.sample_count < g.sample_capacity) g.samples[g.sample_count++] = float(us);
     g.stats.hook_total_us += us;
     if (us > g.stats.hook_max_us) g.stats.hook_max_us = us;
     unsigned bucket = 0;
@@ -209,5 +212,11 @@ void stop() {
 Statistics statistics() { return g.stats; }
 
 void reset_statistics() { g.stats = Statistics(); }
+
+void record_hook_times(float* buffer, uint32_t capacity) {
+    g.samples = buffer;
+    g.sample_count = 0;
+    g.sample_capacity = buffer ? capacity : 0;
+}
 
 }  // namespace zvh

@@ -44,5 +44,8 @@ struct Statistics {
 };
 Statistics statistics();
 void reset_statistics();
+// Each hook procedure's time in microseconds goes to buffer[i] for the
+// first `capacity` events after this call (null: none).
+void record_hook_times(float* buffer, uint32_t capacity);
 
 }  // namespace zvh

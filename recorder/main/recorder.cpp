@@ -16,17 +16,6 @@ namespace {
 constexpr uint32_t kSilenceGapMs = 250;
 constexpr uint32_t kSilenceMs = 2000;
 
-double now_us() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1e6 / double(frequency.QuadPart);
-}
-
 bool is_button_or_wheel(WPARAM m) {
     switch (m) {
     case 161: case 162: case 164: case 165: case 167: case 168:
@@ -102,13 +91,6 @@ void Recorder::stop() {
     thread_.finish();
 }
 
-void Recorder::count_time(double begin_us) {
-    double us = now_us() - begin_us;
-    ++times_.events;
-    times_.total_us += us;
-    if (us > times_.max_us) times_.max_us = us;
-}
-
 OperationRecord* Recorder::new_record(int32_t category, int32_t code, HWND target, uint32_t time) {
     OperationRecord* r = record_new();
     if (!r) return nullptr;  // dropped without a word, like an event the system lost
@@ -128,9 +110,8 @@ void Recorder::post(OperationRecord* r) {
 }
 
 void Recorder::on_mouse(WPARAM message, const MSLLHOOKSTRUCT* e) {
-    double begin = now_us();
     last_hook_tick_ = GetTickCount();
-    if (!recording_ || paused_ || dialog_open() || !e) return count_time(begin);
+    if (!recording_ || paused_ || dialog_open() || !e) return;
     switch (message) {
     case 161: case 164: case 513: case 516: button_held_ = true; break;
     case 162: case 165: case 514: case 517: button_held_ = false; break;
@@ -157,19 +138,16 @@ void Recorder::on_mouse(WPARAM message, const MSLLHOOKSTRUCT* e) {
         post(r);
     }
     previous_foreground_ = foreground;
-    count_time(begin);
 }
 
 void Recorder::on_key(WPARAM message, const KBDLLHOOKSTRUCT* e) {
-    double begin = now_us();
     last_hook_tick_ = GetTickCount();
-    if (!recording_ || paused_ || dialog_open() || !e) return count_time(begin);
+    if (!recording_ || paused_ || dialog_open() || !e) return;
     HWND foreground = GetForegroundWindow();
     OperationRecord* r = new_record(kCategoryKey, int32_t(message), foreground, e->time);
     if (r) r->key_code = e->vkCode;
     previous_foreground_ = foreground;
     post(r);
-    count_time(begin);
 }
 
 void Recorder::dialog_opened() {

@@ -36,12 +36,6 @@ struct HookLibrary {
 constexpr UINT kHookMouseMessage = 1124;
 constexpr UINT kHookKeyMessage = 1125;
 
-// Time spent in the two hook handlers, for the benchmarks.
-struct HandlerTimes {
-    uint32_t events = 0;
-    double total_us = 0, max_us = 0;
-};
-
 class Recorder {
 public:
     // `temp_folder` ends with a separator; failed_message is posted to
@@ -94,12 +88,10 @@ public:
     bool restart_hooks();
 
     const RecordingThread& thread() const { return thread_; }
-    const HandlerTimes& handler_times() const { return times_; }
 
 private:
     OperationRecord* new_record(int32_t category, int32_t code, HWND target, uint32_t time);
     void post(OperationRecord* r);
-    void count_time(double begin_us);
 
     HWND window_;
     HookLibrary hooks_;
@@ -114,7 +106,6 @@ private:
     HWND previous_foreground_ = nullptr;
     uint32_t start_tick_ = 0, stop_tick_ = 0;
     uint32_t last_hook_tick_ = 0;
-    HandlerTimes times_;
 };
 
 }  // namespace zvb
