@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "insert_dialogs.h"
 #include "operation_codes.h"
 #include "operation_file.h"
 #include "recorder.h"
@@ -460,6 +461,25 @@ TEST(Recorder, NoticesHooksThatStoppedDelivering) {
     recorder.stop();
     EXPECT_FALSE(recorder.hooks_silent(GetTickCount() + 5000, GetTickCount() + 2000));
     EXPECT_TRUE(recorder.has_operations());
+}
+
+TEST(InsertActions, DateFormatsAndTheClipboard) {
+    SYSTEMTIME t = {};
+    t.wYear = 2024, t.wMonth = 3, t.wDay = 5, t.wHour = 7, t.wMinute = 8, t.wSecond = 9;
+    const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+        {kDefaultDateFormat, L"2024/03/05 07:08:09"},
+        {L"%#d日 %j %%", L"5日 065 %"},
+        {L"%Q %E %", L"%Q %E %"},  // undefined conversions stay as written
+        {L"", L""},
+    };
+    for (const auto& row : rows) EXPECT_EQ(format_local_time(row.first, t), row.second) << row.first;
+
+    ASSERT_TRUE(set_clipboard_text(nullptr, L"クリップ\r\nボード"));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    EXPECT_EQ(std::wstring(data ? static_cast<const wchar_t*>(GlobalLock(data)) : L""), L"クリップ\r\nボード");
+    if (data) GlobalUnlock(data);
+    CloseClipboard();
 }
 
 }  // namespace
