@@ -56,6 +56,8 @@ public:
     bool start(const RecordSettings& settings, DWORD* error);
     void pause();
     void resume();
+    // "Record mouse moves" switched while recording.
+    void set_mouse_move(bool on) { settings_.rec_mouse_move = on ? 1 : 0; }
     // Ends the hooks (the events they still hold are handled first) and the
     // thread; the temporary files stay for merge() and saving.
     void stop();
