@@ -88,6 +88,8 @@ void Recorder::stop() {
     recording_ = false;
     paused_ = false;
     stop_tick_ = GetTickCount();
+    // The thread makes room as it works through its queue.
+    for (flush_pending(); !pending_.empty(); flush_pending()) Sleep(10);
     thread_.finish();
 }
 
@@ -106,7 +108,19 @@ OperationRecord* Recorder::new_record(int32_t category, int32_t code, HWND targe
 }
 
 void Recorder::post(OperationRecord* r) {
-    if (r) thread_.post(r, excluded_.take());
+    if (!r) return;
+    uint32_t excluded = excluded_.take();
+    flush_pending();
+    if (!pending_.empty() || thread_.post(r, excluded) == RecordingThread::Post::kFull) pending_.emplace_back(r, excluded);
+}
+
+void Recorder::flush_pending() {
+    while (!pending_.empty()) {
+        auto [r, excluded] = pending_.front();
+        RecordingThread::Post p = thread_.post(r, excluded);
+        if (p == RecordingThread::Post::kFull) return;
+        pending_.pop_front();
+    }
 }
 
 void Recorder::on_mouse(WPARAM message, const MSLLHOOKSTRUCT* e) {

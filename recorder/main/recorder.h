@@ -10,7 +10,9 @@
 #endif
 #include <windows.h>
 
+#include <deque>
 #include <string>
+#include <utility>
 
 #include "merge.h"
 #include "recording_clock.h"
@@ -73,6 +75,9 @@ public:
     // Posts an other operation the user inserted (code and texts set);
     // nothing while paused. The record is taken over.
     void post_other(OperationRecord* r);
+    // Hands the thread the records its full queue could not take yet
+    // (the window calls it now and then; stop() waits for them).
+    void flush_pending();
 
     // The merging pass over the temporary operation file, written back in
     // place. False when it cannot be read or written (the file then stays
@@ -106,6 +111,8 @@ private:
     int dialog_depth_ = 0;
     bool button_held_ = false;
     HWND previous_foreground_ = nullptr;
+    // Records waiting for room in the thread's queue, in order.
+    std::deque<std::pair<OperationRecord*, uint32_t>> pending_;
     uint32_t start_tick_ = 0, stop_tick_ = 0;
     uint32_t last_hook_tick_ = 0;
 };

@@ -68,10 +68,12 @@ bool RecordingThread::start(const RecordingThreadOptions& options, DWORD* error)
     return true;
 }
 
-bool RecordingThread::post(OperationRecord* r, uint32_t excluded) {
-    if (thread_ && PostThreadMessageW(thread_id_, kRecordMessage, excluded, reinterpret_cast<LPARAM>(r))) return true;
+RecordingThread::Post RecordingThread::post(OperationRecord* r, uint32_t excluded) {
+    if (thread_ && PostThreadMessageW(thread_id_, kRecordMessage, excluded, reinterpret_cast<LPARAM>(r)))
+        return Post::kTaken;
+    if (thread_ && GetLastError() == ERROR_NOT_ENOUGH_QUOTA) return Post::kFull;
     record_free(r);
-    return false;
+    return Post::kGone;
 }
 
 void RecordingThread::finish() {

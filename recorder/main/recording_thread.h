@@ -44,8 +44,10 @@ public:
     // *error when it cannot start or either file cannot be created; no
     // thread runs then.
     bool start(const RecordingThreadOptions& options, DWORD* error);
-    // Hands a record over; false when no thread takes it (it is freed).
-    bool post(OperationRecord* r, uint32_t excluded);
+    // Hands a record over. kFull: the thread's queue is full for now, the
+    // record stays the caller's; kGone: no thread runs, the record is freed.
+    enum class Post { kTaken, kFull, kGone };
+    Post post(OperationRecord* r, uint32_t excluded);
     // Lets the thread finish the records posted so far, close both files and
     // end; waits for it without a limit, handling messages sent to this
     // thread meanwhile (the thread asks windows of it for their titles).

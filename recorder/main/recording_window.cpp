@@ -226,6 +226,7 @@ void insert(MainWindow* w, Insert kind) {
 // The hooks went quiet while the user worked: tell, and install them again.
 void check_hooks(MainWindow* w) {
     Recorder& r = session(w)->recorder;
+    r.flush_pending();
     LASTINPUTINFO input = {sizeof input, 0};
     if (!r.recording() || r.dialog_open() || !GetLastInputInfo(&input)) return;
     if (!r.hooks_silent(GetTickCount(), input.dwTime)) return;
