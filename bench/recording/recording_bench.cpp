@@ -21,23 +21,14 @@
 #include <vector>
 
 #include "hooks.h"
+#include "microseconds.h"
 #include "recorder.h"
 #include "startup.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-double now_us() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1e6 / double(frequency.QuadPart);
-}
+using zvb::now_us;
 
 zvb::Recorder* g_recorder;
 std::vector<float> g_handler_us;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "microseconds.h"
 #include "operation_codes.h"
 #include "recording_rules.h"
 #include "screenshot.h"
@@ -29,17 +30,6 @@ void scale_rect(Rect32* r, int percent) {
 }
 
 void scale_point(Point32* p, int percent) { p->x = to_100(p->x, percent), p->y = to_100(p->y, percent); }
-
-double now_us() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1e6 / double(frequency.QuadPart);
-}
 
 }  // namespace
 

@@ -24,6 +24,7 @@
 
 #include "operation_file.h"
 #include "recorder_driver.h"
+#include "startup.h"
 #include "target_driver.h"
 #include "timeline.h"
 
@@ -170,12 +171,8 @@ bool answer_any_box(const wchar_t* caption, int ms = 30000) {
 }
 
 struct Gdiplus_ {
-    ULONG_PTR token = 0;
-    Gdiplus_() {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    }
-    ~Gdiplus_() { Gdiplus::GdiplusShutdown(token); }
+    ULONG_PTR token = zv::ui::gdiplus_start();
+    ~Gdiplus_() { zv::ui::gdiplus_stop(token); }
 };
 
 TEST(RecordingRoundTrip, RecordSaveCheckAndPlayBack) {
