@@ -1,8 +1,8 @@
 #include "recording_window.h"
 
 #include <ctime>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "dialogs.h"
 #include "dpi.h"
