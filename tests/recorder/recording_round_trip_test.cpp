@@ -82,15 +82,18 @@ POINT center(HWND w) {
 // a button pressed before that lands where the pointer was.
 std::vector<HWND> g_pointer_windows;
 
+// The pointer counts as settled once it stays at p while every such thread
+// has handled its messages three times in a row.
 void settle_at(POINT p) {
+    int steady = 0;
     eventually([&] {
-        for (int round = 0; round < 2; ++round)
-            for (HWND w : g_pointer_windows) {
-                DWORD_PTR ignored;
-                SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
-            }
+        for (HWND w : g_pointer_windows) {
+            DWORD_PTR ignored;
+            SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+        }
         POINT c;
-        if (GetCursorPos(&c) && c.x == p.x && c.y == p.y) return true;
+        if (GetCursorPos(&c) && c.x == p.x && c.y == p.y) return ++steady >= 3;
+        steady = 0;
         move_to(p);
         return false;
     });
