@@ -110,8 +110,8 @@ int wmain(int argc, wchar_t** argv) {
     fs::path bin = fs::path(self).parent_path();
     fs::path dir = fs::temp_directory_path() / ("zv_recording_bench_" + std::to_string(GetCurrentProcessId()));
     fs::create_directories(dir);
-    std::wstring command = L"\"" + (bin / "zv_target.exe").wstring() + L"\" --title \"zv recording bench\" --lifetime " +
-                           std::to_wstring((seconds + 60) * 1000);
+    std::wstring command = L"\"" + (bin / "zv_target.exe").wstring() +
+                           L"\" --title \"zv recording bench\" --lifetime " + std::to_wstring((seconds + 60) * 1000);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION target = {};
@@ -141,7 +141,8 @@ int wmain(int argc, wchar_t** argv) {
     g_handler_us.reserve(total * 2);
     zvh::record_hook_times(hook_us.data(), uint32_t(hook_us.size()));
     DWORD error = 0;
-    if (!recorder.start(zvb::RecordSettings(), &error)) return std::printf("recording failed to start: %lu\n", error), 1;
+    if (!recorder.start(zvb::RecordSettings(), &error))
+        return std::printf("recording failed to start: %lu\n", error), 1;
 
     // The input comes from another thread, as the user's does.
     double sent_at = 0;

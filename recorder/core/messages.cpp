@@ -26,10 +26,14 @@ const MessageText kMessageTexts[] = {
     {1034, u"同じ名前のシナリオが既に存在します。\n置き換えますか？",
      u"A scenario with the same name already exists.\nReplace it?", 0},
     {1060, u"記録を開始できませんでした。\n\n%s", u"Recording could not start.\n\n%s", 1000},
-    {1061, u"一時ファイルに書き込めないため、記録を停止しました。\nそれまでに記録した操作は保存できます。\n\n%s",
+    {1061,
+     u"一時ファイルに書き込めないため、記録を停止しました。\n"
+     u"それまでに記録した操作は保存できます。\n\n%s",
      u"Recording stopped: its temporary files cannot be written.\nWhat was recorded until then can be saved.\n\n%s",
      1000},
-    {1062, u"マウスとキーボードの操作が記録に届いていなかったため、記録をつなぎ直しました。\n直前の操作は記録されていない可能性があります。",
+    {1062,
+     u"マウスとキーボードの操作が記録に届いていなかったため、記録をつなぎ直しました。\n"
+     u"直前の操作は記録されていない可能性があります。",
      u"Mouse and keyboard input had stopped reaching the recorder; it has been connected again.\nThe last "
      u"operations may be missing from the recording.",
      0},

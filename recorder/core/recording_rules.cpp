@@ -23,7 +23,9 @@ bool is_shell_surface(const char16_t* window_class, const char16_t* title, const
            rect.left == 0 && rect.top == 0;
 }
 
-bool is_modifier_key(uint32_t vk) { return vk == 16 || vk == 17 || vk == 18 || vk == 91 || vk == 92 || (vk >= 160 && vk <= 165); }
+bool is_modifier_key(uint32_t vk) {
+    return vk == 16 || vk == 17 || vk == 18 || vk == 91 || vk == 92 || (vk >= 160 && vk <= 165);
+}
 
 RecordSequence::RecordSequence() : previous_(&initial_) {
     initial_ = OperationRecord();

@@ -165,7 +165,8 @@ std::wstring format_local_time(const std::wstring& format, const SYSTEMTIME& now
     t.tm_hour = now.wHour, t.tm_min = now.wMinute, t.tm_sec = now.wSecond;
     t.tm_isdst = -1;
     struct tm normal = t;  // day of week and of year
-    if (mktime(&normal) != time_t(-1)) t.tm_wday = normal.tm_wday, t.tm_yday = normal.tm_yday, t.tm_isdst = normal.tm_isdst;
+    if (mktime(&normal) != time_t(-1))
+        t.tm_wday = normal.tm_wday, t.tm_yday = normal.tm_yday, t.tm_isdst = normal.tm_isdst;
     std::wstring out;
     for (size_t i = 0; i < format.size();) {
         size_t n = conversion_length(format, i);

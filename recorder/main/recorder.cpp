@@ -111,7 +111,8 @@ void Recorder::post(OperationRecord* r) {
     if (!r) return;
     uint32_t excluded = excluded_.take();
     flush_pending();
-    if (!pending_.empty() || thread_.post(r, excluded) == RecordingThread::Post::kFull) pending_.emplace_back(r, excluded);
+    if (!pending_.empty() || thread_.post(r, excluded) == RecordingThread::Post::kFull)
+        pending_.emplace_back(r, excluded);
 }
 
 void Recorder::flush_pending() {
@@ -214,7 +215,8 @@ void Recorder::delete_files() {
 
 bool Recorder::hooks_silent(uint32_t now, uint32_t last_input) const {
     if (!recording_) return false;
-    return int32_t(last_input - last_hook_tick_) > int32_t(kSilenceGapMs) && ExcludedTime::elapsed(last_input, now) >= kSilenceMs;
+    return int32_t(last_input - last_hook_tick_) > int32_t(kSilenceGapMs) &&
+           ExcludedTime::elapsed(last_input, now) >= kSilenceMs;
 }
 
 bool Recorder::restart_hooks() {

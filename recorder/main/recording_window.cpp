@@ -86,7 +86,8 @@ void make_topmost(HWND h) {
     EnumThreadWindows(GetCurrentThreadId(), collect_owned, reinterpret_cast<LPARAM>(&owned));
     for (size_t i = 1; i < owned.size(); ++i) SetWindowLongPtrW(owned[i], GWLP_HWNDPARENT, 0);
     SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    for (size_t i = 1; i < owned.size(); ++i) SetWindowLongPtrW(owned[i], GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(h));
+    for (size_t i = 1; i < owned.size(); ++i)
+        SetWindowLongPtrW(owned[i], GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(h));
 }
 
 // The window as a small always-on-top bar with the three buttons.
@@ -100,7 +101,8 @@ void enter_bar(MainWindow* w) {
     if (IsIconic(h) || IsZoomed(h)) ShowWindow(h, SW_RESTORE);
     ShowWindow(w->list, SW_HIDE);
     ShowWindow(w->line, SW_HIDE);
-    SetWindowLongW(h, GWL_STYLE, (s->style & ~(WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) | WS_CAPTION | WS_SYSMENU);
+    LONG bar = (s->style & ~(WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) | WS_CAPTION | WS_SYSMENU;
+    SetWindowLongW(h, GWL_STYLE, bar);
     SetMenu(h, s->menu);
     RECT r = {0, 0, zv::ui::scale(kBarWidth), zv::ui::scale(kBarHeight)};
     AdjustWindowRectEx(&r, DWORD(GetWindowLongW(h, GWL_STYLE)), TRUE, DWORD(GetWindowLongW(h, GWL_EXSTYLE)));
@@ -210,7 +212,8 @@ void stop(MainWindow* w, DWORD failure) {
     if (!r.has_operations()) return;
     // A merge that fails leaves the recording as it was recorded; it is
     // still offered for saving rather than lost.
-    if (w->settings.rec_marge == 1 && !r.merge(record_settings(w->settings))) w->show(make_message(kMessageMergeFailed));
+    if (w->settings.rec_marge == 1 && !r.merge(record_settings(w->settings)))
+        w->show(make_message(kMessageMergeFailed));
     if (r.has_operations()) save_recording(w);
 }
 
@@ -293,7 +296,8 @@ void refresh_recording_menu(MainWindow* w) {
         if (s && s->menu) EnableMenuItem(s->menu, item.id, flags);
     }
     if (s && s->menu)
-        CheckMenuItem(s->menu, ID_REC_MOUSE_MOVE, MF_BYCOMMAND | (w->settings.rec_mouse_move ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuItem(s->menu, ID_REC_MOUSE_MOVE,
+                      MF_BYCOMMAND | (w->settings.rec_mouse_move ? MF_CHECKED : MF_UNCHECKED));
     if (s) s->recorder.set_mouse_move(w->settings.rec_mouse_move != 0);
     for (int i = 0; i < 3; ++i) EnableWindow(w->buttons[i], items[i].on);
 }

@@ -11,8 +11,8 @@ FrameBoundsFn frame_bounds() {
     // Looked up once; the library stays loaded for the process's life.
     static FrameBoundsFn fn = [] {
         HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
-        return dwm ? reinterpret_cast<FrameBoundsFn>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmGetWindowAttribute")))
-                   : nullptr;
+        void* fn = dwm ? reinterpret_cast<void*>(GetProcAddress(dwm, "DwmGetWindowAttribute")) : nullptr;
+        return reinterpret_cast<FrameBoundsFn>(fn);
     }();
     return fn;
 }

@@ -160,7 +160,8 @@ TEST(Zvh, OrdinalExportsOrderlyDeliveryAndNoWaitOnABusyWindow) {
     HMODULE dll = LoadLibraryW(L"zvh.dll");
     ASSERT_TRUE(dll);
     auto* base = reinterpret_cast<const BYTE*>(dll);
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
         base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
     EXPECT_EQ(exports->NumberOfNames, 0u);
