@@ -47,12 +47,6 @@ double now_us() {
 
 void count_time(double us) {
     if (g.sample_count < g.sample_capacity) g.samples[g.sample_count++] = float(us);
-    g.stats.hook_total_us += us;
-    if (us > g.stats.hook_max_us) g.stats.hook_max_us = us;
-    unsigned bucket = 0;
-    while (bucket + 1 < sizeof g.stats.hook_histogram / sizeof g.stats.hook_histogram[0] && us >= double(1u << bucket))
-        ++bucket;
-    ++g.stats.hook_histogram[bucket];
 }
 
 // Queues the event and waits (bounded) for the window to have handled it.

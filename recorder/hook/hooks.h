@@ -32,15 +32,12 @@ bool start(HWND window, UINT mouse_message, UINT key_message);
 // calling thread are handled while it waits, so it may be the window's own.
 void stop();
 
-// Time spent per event, for the benchmarks.
+// Counts of events, for the benchmarks.
 struct Statistics {
-    uint64_t events;          // reported by the system
-    uint64_t delivered;       // handed to the window
-    uint64_t lost;            // the queue was full
-    uint64_t late;            // the window took longer than kDeliveryWaitMs
-    double hook_max_us;       // longest time in a hook procedure
-    double hook_total_us;
-    uint32_t hook_histogram[24];  // events by time in the hook: bucket i < 2^i microseconds
+    uint64_t events;     // reported by the system
+    uint64_t delivered;  // handed to the window
+    uint64_t lost;       // the queue was full
+    uint64_t late;       // the window took longer than kDeliveryWaitMs
 };
 Statistics statistics();
 void reset_statistics();
