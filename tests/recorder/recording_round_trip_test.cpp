@@ -9,22 +9,18 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "operation_file.h"
+#include "picture_util.h"
 #include "recorder_driver.h"
-#include "startup.h"
 #include "target_driver.h"
 #include "timeline.h"
 
@@ -132,28 +128,6 @@ std::vector<std::string> input_lines(const std::string& log, size_t from, size_t
     return out;
 }
 
-// Width and height of PNG bytes; 0 x 0 when they do not decode as PNG.
-SIZE png_size(const std::string& bytes) {
-    SIZE s = {};
-    if (bytes.size() < 8 || bytes.compare(1, 3, "PNG") != 0) return s;
-    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    memcpy(GlobalLock(mem), bytes.data(), bytes.size());
-    GlobalUnlock(mem);
-    IStream* stream = nullptr;
-    if (SUCCEEDED(CreateStreamOnHGlobal(mem, TRUE, &stream))) {
-        Gdiplus::Bitmap* b = Gdiplus::Bitmap::FromStream(stream);
-        if (b && b->GetLastStatus() == Gdiplus::Ok) s = {LONG(b->GetWidth()), LONG(b->GetHeight())};
-        delete b;
-        stream->Release();
-    }
-    return s;
-}
-
-std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::wstring clipboard_text() {
     std::wstring text;
     if (!OpenClipboard(nullptr)) return L"[closed]";
@@ -173,14 +147,10 @@ bool answer_any_box(const wchar_t* caption, int ms = 30000) {
     return true;
 }
 
-struct Gdiplus_ {
-    ULONG_PTR token = zv::ui::gdiplus_start();
-    ~Gdiplus_() { zv::ui::gdiplus_stop(token); }
-};
 
 TEST(RecordingRoundTrip, RecordSaveCheckAndPlayBack) {
     if (!have_desktop()) GTEST_SKIP() << "no desktop";
-    Gdiplus_ gdiplus;
+    zvb::test::GdiplusOn gdiplus;
     UserFolder folder("zarvo-bot-recording", false, "main_left=700\r\n[RECORD]\r\nrec_mouse_move=1\r\n");
     Target t;
     ASSERT_TRUE(t.started());
@@ -294,7 +264,7 @@ TEST(RecordingRoundTrip, RecordSaveCheckAndPlayBack) {
     EXPECT_NE(folder.entry_setting("記録テスト.zv.ini", "TIME", "record_timestamp"), "");
     zvb::OperationRecord* head = zvb::timeline_read(reinterpret_cast<const char16_t*>(zv.wstring().c_str()));
     ASSERT_TRUE(head);
-    std::string store = read(zv.wstring() + L".img");
+    std::string store = zvb::test::file_bytes(zv.wstring() + L".img");
     RECT frame;
     GetWindowRect(t.main, &frame);
     std::vector<std::string> codes;
@@ -313,9 +283,7 @@ TEST(RecordingRoundTrip, RecordSaveCheckAndPlayBack) {
         if (o->code == 1328) wheel = o;
         if (inserted && !first_after_pause && o != inserted) first_after_pause = o;
         if (o->category == 2) continue;
-        SIZE picture = o->image_size && o->image_offset + o->image_size <= store.size()
-                           ? png_size(store.substr(o->image_offset, o->image_size))
-                           : SIZE{};
+        SIZE picture = zvb::test::picture_size(store, o);
         if (o->desktop) {
             EXPECT_EQ(std::u16string(o->window_class), u"Shell_TrayWnd");
             EXPECT_EQ(o->mouse_pos.x, on_taskbar.x);
