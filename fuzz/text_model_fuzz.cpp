@@ -33,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case EditOp::kErase: op.len = std::min(len - pos, (data[i] & 0x80) ? count * 64 : count); break;
         default: break;
         }
-        zvs_test::apply_op(model, op);
+        std::string diff = zvs_test::apply_op(model, op);
         ref.apply(op);
-        std::string diff = zvs_test::mismatch(model, ref);
+        if (diff.empty()) diff = zvs_test::mismatch(model, ref);
         if (!diff.empty()) {
             fprintf(stderr, "operation %zu (kind %d at %zu): %s\n", i / 4, int(op.kind), pos, diff.c_str());
             abort();

@@ -1,5 +1,6 @@
 #include "text_model.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -58,13 +59,15 @@ bool TextModel::pending_edit() const {
 bool TextModel::insert(size_t pos, const char16_t* s, size_t n, size_t replace) {
     if (n == 0 && replace == 0) return true;
     if (!lines_.reserve_for(s, n)) return false;
+    // An edit that continues the pending one stays in its undo step, joined
+    // or not.
     bool oom = false;
-    if (join_request_ || !store_.extend_insertion(pos, s, n, replace, &oom)) {
+    if (!store_.extend_insertion(pos, s, n, replace, &oom)) {
         if (oom || !commit()) return false;
         if (!store_.start_insertion(pos, s, n, replace)) return false;
         pending_joined_ = join_request_;
-        join_request_ = false;
     }
+    join_request_ = false;
     update_lines(pos, replace, n);
     return true;
 }
@@ -72,12 +75,12 @@ bool TextModel::insert(size_t pos, const char16_t* s, size_t n, size_t replace) 
 bool TextModel::erase(size_t pos, size_t n) {
     if (n == 0) return true;
     if (!lines_.reserve_for(u"", 0)) return false;
-    if (join_request_ || (!store_.shrink_insertion(pos, n) && !store_.extend_deletion(pos, n))) {
+    if (!store_.shrink_insertion(pos, n) && !store_.extend_deletion(pos, n)) {
         if (!commit()) return false;
         store_.start_deletion(pos, n);
         pending_joined_ = join_request_;
-        join_request_ = false;
     }
+    join_request_ = false;
     update_lines(pos, n, 0);
     return true;
 }
@@ -115,7 +118,7 @@ bool TextModel::commit() {
     return true;
 }
 
-bool TextModel::apply(const UndoRecord& rec, bool forward, size_t* caret) {
+bool TextModel::apply(const UndoRecord& rec, bool forward, size_t* caret, Span* span) {
     bool inserts = (rec.kind == kUndoInsertion) == forward;
     if (inserts) {
         if (!lines_.reserve_for(rec.saved, rec.len) || !store_.insert_committed(rec.pos, rec.saved, rec.len))
@@ -127,31 +130,42 @@ bool TextModel::apply(const UndoRecord& rec, bool forward, size_t* caret) {
         update_lines(rec.pos, rec.len, 0);
         *caret = rec.pos;
     }
+    span->head = std::min(span->head, rec.pos);
+    span->tail = std::min(span->tail, length() - *caret);
     return true;
 }
 
-bool TextModel::undo(size_t* caret) {
+void TextModel::report(const Span& span, size_t* begin, size_t* end) const {
+    if (begin) *begin = std::min(span.head, length());
+    if (end) *end = std::max(length() - std::min(span.tail, length()), std::min(span.head, length()));
+}
+
+bool TextModel::undo(size_t* caret, size_t* begin, size_t* end) {
     if (!commit() || !undo_.can_undo()) return false;
+    Span span;
     do {
         UndoRecord& rec = undo_.at(undo_.index() - 1);
         if (rec.kind == kUndoInsertion && !rec.saved) {
             rec.saved = copy_units(store_.committed() + rec.pos, rec.len);
-            if (!rec.saved) return false;
+            if (!rec.saved) break;
         }
-        if (!apply(rec, false, caret)) return false;
+        if (!apply(rec, false, caret, &span)) break;
         undo_.step_back();
         if (!rec.joined) break;
     } while (undo_.can_undo());
-    return true;
+    report(span, begin, end);
+    return span.head != SIZE_MAX;
 }
 
-bool TextModel::redo(size_t* caret) {
+bool TextModel::redo(size_t* caret, size_t* begin, size_t* end) {
     if (!commit() || !undo_.can_redo()) return false;
+    Span span;
     do {
-        if (!apply(undo_.at(undo_.index()), true, caret)) return false;
+        if (!apply(undo_.at(undo_.index()), true, caret, &span)) break;
         undo_.step_forward();
     } while (undo_.can_redo() && undo_.at(undo_.index()).joined);
-    return true;
+    report(span, begin, end);
+    return span.head != SIZE_MAX;
 }
 
 void TextModel::set_modified(bool modified) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "line_index.h"
 #include "text_store.h"
@@ -35,18 +36,23 @@ public:
     // mode). Consecutive insertions extend one pending edit.
     bool insert(size_t pos, const char16_t* s, size_t n, size_t replace = 0);
     bool erase(size_t pos, size_t n);
-    // The next edit is undone and redone together with the one before it.
+    // The next edit is undone and redone together with the one before it
+    // (an edit that continues the pending one is part of it anyway).
     void join_next() { join_request_ = true; }
     // Turns the pending edit into an undo record.
     bool commit();
 
     bool can_undo() const { return pending_edit() || undo_.can_undo(); }
     bool can_redo() const { return !pending_edit() && undo_.can_redo(); }
-    // Each puts *caret where the last undone or redone edit was. False when
-    // there is nothing to do or memory runs out.
-    bool undo(size_t* caret);
-    bool redo(size_t* caret);
-    void empty_undo() { commit(), undo_.clear(modified()); }
+    // Each puts *caret where the last undone or redone edit was and, when
+    // asked, [*begin, *end) around everything it changed in the resulting
+    // text. False when there is nothing to do or memory runs out.
+    bool undo(size_t* caret, size_t* begin = nullptr, size_t* end = nullptr);
+    bool redo(size_t* caret, size_t* begin = nullptr, size_t* end = nullptr);
+    void empty_undo() {
+        commit();
+        undo_.clear(modified());
+    }
 
     bool modified() const { return pending_edit() || !undo_.at_mark(); }
     void set_modified(bool modified);
@@ -57,7 +63,14 @@ private:
     bool pending_edit() const;
     TextReader reader() const;
     void update_lines(size_t pos, size_t removed, size_t inserted);
-    bool apply(const UndoRecord& rec, bool forward, size_t* caret);
+    // The changed span of a run of records: everything before `head` and
+    // the last `tail` units of the text stayed as they were.
+    struct Span {
+        size_t head = SIZE_MAX;
+        size_t tail = SIZE_MAX;
+    };
+    bool apply(const UndoRecord& rec, bool forward, size_t* caret, Span* span);
+    void report(const Span& span, size_t* begin, size_t* end) const;
 
     TextStore store_;
     LineIndex lines_;

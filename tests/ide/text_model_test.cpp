@@ -21,9 +21,9 @@ struct Doc {
 
     // Applies op to both and reports the first difference.
     ::testing::AssertionResult step(const EditOp& op) {
-        zvs_test::apply_op(model, op);
+        std::string diff = zvs_test::apply_op(model, op);
         ref.apply(op);
-        std::string diff = zvs_test::mismatch(model, ref);
+        if (diff.empty()) diff = zvs_test::mismatch(model, ref);
         if (diff.empty()) return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << diff << " after op " << op.kind << " at " << op.pos;
     }
@@ -40,12 +40,12 @@ struct Doc {
 // buffer's spare room, saves, undo and redo runs.
 TEST(TextModel, RandomEditsMatchReference) {
     const char16_t alphabet[] = {u'a', u'b', u' ', u'\t', u'\r', u'\n', 0xD83D, 0xDE00, u'あ'};
-    for (unsigned seed = 1; seed <= 12; ++seed) {
+    for (unsigned seed = 1; seed <= 8; ++seed) {
         std::mt19937 rng(seed);
         auto pick = [&](size_t n) { return size_t(rng() % (n ? n : 1)); };
         Doc doc;
         size_t caret = 0;
-        for (int i = 0; i < 1500; ++i) {
+        for (int i = 0; i < 1200; ++i) {
             size_t len = doc.ref.text.size();
             if (caret > len) caret = len;
             EditOp op{EditOp::kCommit};

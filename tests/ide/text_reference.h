@@ -112,17 +112,37 @@ private:
     size_t pos_ = 0, count_ = 0, replaced_ = 0;
 };
 
-inline void apply_op(zvs::TextModel& model, const EditOp& op) {
-    size_t caret;
+inline std::u16string whole_text(const zvs::TextModel& model) {
+    std::u16string s(model.length(), u'\0');
+    model.copy(0, s.size(), &s[0]);
+    return s;
+}
+
+// Applies op to the model. Undo and redo must report a span outside which
+// the text stayed as it was; "" when they do.
+inline std::string apply_op(zvs::TextModel& model, const EditOp& op) {
+    size_t caret, begin = 0, end = 0;
+    std::u16string before;
+    bool undoing = op.kind == EditOp::kUndo || op.kind == EditOp::kRedo;
+    if (undoing) before = whole_text(model);
+    bool done = false;
     switch (op.kind) {
     case EditOp::kInsert: model.insert(op.pos, op.text.data(), op.text.size()); break;
     case EditOp::kOverwrite: model.insert(op.pos, op.text.data(), op.text.size(), op.len); break;
     case EditOp::kErase: model.erase(op.pos, op.len); break;
     case EditOp::kCommit: model.commit(); break;
-    case EditOp::kUndo: model.undo(&caret); break;
-    case EditOp::kRedo: model.redo(&caret); break;
+    case EditOp::kUndo: done = model.undo(&caret, &begin, &end); break;
+    case EditOp::kRedo: done = model.redo(&caret, &begin, &end); break;
     case EditOp::kSave: model.set_modified(false); break;
     }
+    if (!done) return "";
+    std::u16string after = whole_text(model);
+    size_t tail = after.size() - end;
+    if (begin > end || end > after.size() || caret > after.size() || tail > before.size() || begin > before.size() ||
+        before.compare(0, begin, after, 0, begin) != 0 ||
+        before.compare(before.size() - tail, tail, after, end, tail) != 0)
+        return "undo span [" + std::to_string(begin) + ", " + std::to_string(end) + ") misses a change";
+    return "";
 }
 
 // What differs between model and reference, or "" when nothing does. Reads
