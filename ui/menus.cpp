@@ -1,5 +1,7 @@
 #include "menus.h"
 
+#include <initializer_list>
+
 namespace zv::ui {
 
 HMENU load_menu(UINT id, HINSTANCE module) {
