@@ -1,7 +1,5 @@
 #include "menus.h"
 
-#include <initializer_list>
-
 namespace zv::ui {
 
 HMENU load_menu(UINT id, HINSTANCE module) {
@@ -9,7 +7,8 @@ HMENU load_menu(UINT id, HINSTANCE module) {
     LANGID lang = LANGIDFROMLCID(GetThreadLocale());
     // LoadMenu picks by the user-interface language, which under some
     // systems is not the thread locale the rest of the program follows.
-    for (LANGID l : {lang, MAKELANGID(PRIMARYLANGID(lang), SUBLANG_DEFAULT)}) {
+    const LANGID langs[] = {lang, LANGID(MAKELANGID(PRIMARYLANGID(lang), SUBLANG_DEFAULT))};
+    for (LANGID l : langs) {
         HRSRC r = FindResourceExW(m, RT_MENU, MAKEINTRESOURCEW(id), l);
         const void* data = r ? LockResource(LoadResource(m, r)) : nullptr;
         if (data) return LoadMenuIndirectW(static_cast<const MENUTEMPLATEW*>(data));
