@@ -1,10 +1,10 @@
 // Keys, characters, the mouse and the IME of the "nEdit" control.
-#include <imm.h>
-
 #include <algorithm>
 
 #include "edit_rules.h"
 #include "edit_state.h"
+
+#include <imm.h>
 #include "zvs_messages.h"
 
 namespace zvs {
@@ -260,9 +260,9 @@ void input_mouse_down(Edit* e, POINT p, bool right) {
         return;
     }
     DWORD now = DWORD(GetMessageTime());
-    bool near = abs(p.x - e->last_click.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
+    bool close_by = abs(p.x - e->last_click.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
                 abs(p.y - e->last_click.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
-    e->clicks = near && now - e->last_click_time <= GetDoubleClickTime() && e->clicks < 3 ? e->clicks + 1 : 1;
+    e->clicks = close_by && now - e->last_click_time <= GetDoubleClickTime() && e->clicks < 3 ? e->clicks + 1 : 1;
     e->last_click = p;
     e->last_click_time = now;
     bool shift = key_down(VK_SHIFT);

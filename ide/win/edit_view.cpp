@@ -1,12 +1,13 @@
 // Layout, scrolling, caret placement and painting of the "nEdit" control.
 // A line is measured when it is shown or the caret is on it; with word wrap
 // each line's row count is kept, without it a row is a line.
-#include <imm.h>
-
 #include <algorithm>
 
 #include "edit_rules.h"
 #include "edit_state.h"
+#include "text_layout.h"
+
+#include <imm.h>
 
 namespace zvs {
 
@@ -18,7 +19,6 @@ constexpr COLORREF kErrorLineColour = RGB(255, 182, 193);
 
 const COLORREF kClassColours[] = {0, RGB(0, 0, 255), RGB(0, 128, 0), RGB(128, 0, 0), RGB(128, 1, 1)};
 
-bool is_blank(char16_t c) { return c == u' ' || c == u'\t'; }
 bool is_low(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 HFONT font_of(const Edit* e) { return e->font ? e->font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
@@ -40,61 +40,21 @@ int area_width(const Edit* e) {
     return r.right - r.left;
 }
 
-// Measures line into e->line_text and e->xs (x of each unit from the line
-// start; tabs to the next multiple of the tab width).
+// Measures line into e->line_text and e->xs.
 void measure_line(Edit* e, size_t line) {
     size_t begin = e->doc.line_start(line), n = e->doc.line_end(line) - begin;
     e->line_text.resize(n);
     if (n) e->doc.copy(begin, n, &e->line_text[0]);
-    e->xs.assign(n + 1, 0);
-    const char16_t* s = e->line_text.data();
-    std::vector<int>& dx = e->extents;
-    int x = 0;
-    for (size_t i = 0; i < n;) {
-        if (s[i] == u'\t') {
-            e->xs[i++] = x;
-            x = (x / e->tab_px + 1) * e->tab_px;
-            continue;
-        }
-        size_t j = i;
-        while (j < n && s[j] != u'\t') ++j;
-        dx.resize(j - i);
-        SIZE size;
-        if (!GetTextExtentExPointW(e->row_dc, reinterpret_cast<const wchar_t*>(s + i), int(j - i), 0, nullptr,
-                                   dx.data(), &size)) {
-            for (size_t k = 0; k < j - i; ++k) dx[k] = int(k + 1) * e->ave_w;
-        }
-        for (size_t k = i; k < j; ++k) e->xs[k] = x + (k > i ? std::max(dx[k - i - 1], e->xs[k - 1] - x) : 0);
-        x += dx[j - i - 1];
-        i = j;
-    }
-    e->xs[n] = x;
+    measure_text(e->row_dc, e->line_text.data(), n, e->tab_px, e->xs, e->extents);
 }
 
 // Row starts (offsets within the measured line) for the text-area width.
 void wrap_breaks(const Edit* e, std::vector<size_t>& out) {
-    out.assign(1, 0);
-    if (!e->wrap) return;
-    const std::u16string& s = e->line_text;
-    const std::vector<int>& xs = e->xs;
-    size_t n = s.size();
-    int width = std::max(area_width(e), e->ave_w);
-    for (size_t b = 0;;) {
-        size_t end = b;
-        while (end < n && xs[end + 1] - xs[b] <= width) ++end;
-        if (end >= n) return;
-        if (end == b) {
-            end = b + 1;  // at least one character a row
-        } else {
-            size_t k = end;
-            while (k > b && !is_blank(s[k - 1])) --k;
-            if (k > b) end = k;
-        }
-        if (end < n && is_low(s[end]) && end > b + 1) --end;  // keep a pair together
-        if (end < n && is_low(s[end])) ++end;
-        out.push_back(end);
-        b = end;
+    if (!e->wrap) {
+        out.assign(1, 0);
+        return;
     }
+    wrap_text(e->line_text.data(), e->line_text.size(), e->xs, std::max(area_width(e), e->ave_w), out);
 }
 
 size_t rows_of(const Edit* e, size_t line) { return e->wrap ? e->wrap_rows[line] : 1; }
@@ -173,7 +133,9 @@ void walk_rows(const Edit* e, size_t* line, size_t* sub, long rows) {
 }
 
 void update_scroll_bars(Edit* e) {
-    SCROLLINFO si = {sizeof si, SIF_RANGE | SIF_PAGE | SIF_POS};
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
     si.nMax = int(std::min<size_t>(e->total_rows, INT_MAX) - 1);
     si.nPage = UINT(view_visible_rows(e));
     si.nPos = int(top_row(e));
@@ -399,7 +361,9 @@ void view_on_vscroll(Edit* e, int code) {
     case SB_BOTTOM: view_set_top(e, e->doc.line_count() - 1, 0); break;
     case SB_THUMBTRACK:
     case SB_THUMBPOSITION: {
-        SCROLLINFO si = {sizeof si, SIF_TRACKPOS};
+        SCROLLINFO si = {};
+        si.cbSize = sizeof si;
+        si.fMask = SIF_TRACKPOS;
         GetScrollInfo(e->wnd, SB_VERT, &si);
         view_scroll_rows(e, long(si.nTrackPos) - long(top_row(e)));
         break;
@@ -418,7 +382,9 @@ void view_on_hscroll(Edit* e, int code) {
     case SB_RIGHT: view_scroll_x(e, e->extent); break;
     case SB_THUMBTRACK:
     case SB_THUMBPOSITION: {
-        SCROLLINFO si = {sizeof si, SIF_TRACKPOS};
+        SCROLLINFO si = {};
+        si.cbSize = sizeof si;
+        si.fMask = SIF_TRACKPOS;
         GetScrollInfo(e->wnd, SB_HORZ, &si);
         view_scroll_x(e, si.nTrackPos);
         break;

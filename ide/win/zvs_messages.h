@@ -45,7 +45,8 @@ constexpr UINT kVarGetNameWidth = WM_APP + 112;    // 32880
 constexpr UINT kVarSetNameCaption = WM_APP + 113;  // 32881: lParam text
 constexpr UINT kVarSetValueCaption = WM_APP + 114; // 32882: lParam text
 constexpr UINT kVarHexMode = WM_APP + 115;         // 32883: wParam 0/1
-constexpr UINT kVarRowText = WM_APP + 116;         // 32884: wParam row; lParam buffer of 1024; length or -1
+// WM_GETTEXT of the variable view gives the rows as shown, one a line: a
+// space per level of nesting, then "name<TAB>value".
 
 // Colour marks in console text: U+0003 and two digits select a colour,
 // U+0003 alone returns to the normal one.

@@ -1,0 +1,22 @@
+// Measuring and wrapping a line of text for the editor and the console.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <vector>
+
+namespace zvs {
+
+// xs[i] = x of unit i from the line start in the DC's font, xs[n] = the
+// width; a tab reaches the next multiple of tab_px. scratch is reused.
+void measure_text(HDC dc, const char16_t* s, size_t n, int tab_px, std::vector<int>& xs, std::vector<int>& scratch);
+
+// Row starts of a measured line for rows of `width` pixels (the first is
+// 0): a row ends after its last blank when it has one, at least one
+// character goes on each row, and a surrogate pair is never split.
+void wrap_text(const char16_t* s, size_t n, const std::vector<int>& xs, int width, std::vector<size_t>& breaks);
+
+}  // namespace zvs

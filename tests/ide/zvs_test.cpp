@@ -1,0 +1,126 @@
+// zvs.exe as the user meets it, driven from this process: typing into the
+// editor, undo and redo, search, saving and loading; running scripts that
+// print, read input and fail; stepping, running to a line, stopping;
+// settings and the menus' run options.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "resource_ids.h"
+#include "target_driver.h"
+#include "zv_test_support.h"
+#include "zvs_driver.h"
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using zv::test::eventually;
+using zvs_test::narrow;
+using zvs_test::wide;
+using zvs_test::Zvs;
+
+namespace {
+
+void write(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class ZvsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!zv::test::have_desktop()) GTEST_SKIP() << "no desktop to create windows on";
+        dir_ = zv::test::fresh_dir("zvs");
+        fs::create_directories(dir_ / "settings");
+    }
+    void TearDown() override {
+        zvs_.reset();
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+    // Starts zvs on a script file holding bytes.
+    Zvs& open(const std::string& name, const std::string& bytes) {
+        write(dir_ / name, bytes);
+        zvs_ = std::make_unique<Zvs>(dir_ / name, dir_ / "settings");
+        EXPECT_TRUE(zvs_->started());
+        return *zvs_;
+    }
+    // Replaces the editor's text and runs it with the command (F5, F10 ...).
+    void run(const std::string& script, WORD command = ID_RUN_EXEC) {
+        SendMessageW(zvs_->editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide(script).c_str()));
+        zvs_->command(command);
+        ASSERT_TRUE(eventually([&] { return zvs_->running(); }, 10000)) << "the run did not start";
+    }
+    bool console_has(const std::string& text, int ms = 20000) {
+        return eventually([&] { return narrow(zvs_->console_text()).find(text) != std::string::npos; }, ms);
+    }
+    bool finished() {
+        return eventually([&] { return !zvs_->running(); }, 20000);
+    }
+
+    fs::path dir_;
+    std::unique_ptr<Zvs> zvs_;
+};
+
+// Typing (Japanese through WM_IME_CHAR too), automatic indentation, undo
+// and redo in steps, search with wrap-around, saving without a byte-order
+// mark and loading the saved file again unchanged.
+TEST_F(ZvsTest, EditUndoSearchSaveAndReload) {
+    Zvs& z = open("edit.ksc", "\xEF\xBB\xBF" "// テスト\r\nif (a) {\r\n");
+    EXPECT_EQ(narrow(z.editor_text()), "// テスト\r\nif (a) {\r\n") << "the byte-order mark is not text";
+    EXPECT_EQ(z.title(), L"zarvo-bot Script - [" + (dir_ / "edit.ksc").wstring() + L"]");
+    z.focus(z.editor);
+    SendMessageW(z.editor, EM_SETSEL, 16, 16);  // the end of "if (a) {"
+    z.type(z.editor, L"\nprint(1)");
+    for (wchar_t c : std::wstring(L"日本")) PostMessageW(z.editor, WM_IME_CHAR, c, 1);
+    std::string typed = "// テスト\r\nif (a) {\r\n\tprint(1)日本\r\n";
+    EXPECT_TRUE(eventually([&] { return narrow(z.editor_text()) == typed; })) << narrow(z.editor_text());
+    z.type(z.editor, L"\n}x\b");
+    EXPECT_EQ(narrow(z.editor_text()), "// テスト\r\nif (a) {\r\n\tprint(1)日本\r\n}\r\n") << "} took the tab away";
+
+    z.press('Z', VK_CONTROL);
+    EXPECT_EQ(narrow(z.editor_text()), typed) << "the run of typing since Enter is one step";
+    z.press('Z', VK_CONTROL);
+    z.press('Z', VK_CONTROL);
+    EXPECT_EQ(narrow(z.editor_text()), "// テスト\r\nif (a) {\r\n");
+    EXPECT_EQ(SendMessageW(z.editor, EM_GETMODIFY, 0, 0), 0) << "back at the loaded text";
+    z.press('Y', VK_CONTROL);
+    z.press('Z', VK_CONTROL, VK_SHIFT);
+    z.press('Y', VK_CONTROL);
+    EXPECT_EQ(narrow(z.editor_text()), "// テスト\r\nif (a) {\r\n\tprint(1)日本\r\n}\r\n");
+
+    // Search: the find dialog from Ctrl+F, then F3 wraps to the first match.
+    SendMessageW(z.editor, EM_SETSEL, 0, 0);
+    z.command(ID_EDIT_FIND);
+    HWND find = z.dialog();
+    ASSERT_TRUE(find);
+    SetDlgItemTextW(find, 0x480, L"PRINT");
+    PostMessageW(find, WM_COMMAND, IDOK, 0);
+    DWORD b = 0, e = 0;
+    EXPECT_TRUE(eventually([&] { return z.selection(&b, &e), b == 19 && e == 24; })) << b << "," << e;
+    PostMessageW(find, WM_CLOSE, 0, 0);
+    SendMessageW(z.editor, EM_SETSEL, 25, 25);
+    z.command(ID_EDIT_FIND_NEXT);
+    EXPECT_TRUE(eventually([&] { return z.selection(&b, &e), b == 19; })) << "wrapped around to the start";
+
+    z.command(ID_FILE_SAVE);
+    std::string saved = "// テスト\r\nif (a) {\r\n\tprint(1)日本\r\n}\r\n";
+    EXPECT_TRUE(eventually([&] { return contents(dir_ / "edit.ksc") == saved; }));
+    EXPECT_EQ(SendMessageW(z.editor, EM_GETMODIFY, 0, 0), 0);
+    z.command(ID_FILE_EXIT);
+    EXPECT_TRUE(z.ended()) << "closing an unchanged text asks nothing";
+
+    Zvs& again = open("edit.ksc", contents(dir_ / "edit.ksc"));
+    EXPECT_EQ(narrow(again.editor_text()), saved);
+    again.command(ID_FILE_SAVE);
+    again.settle();
+    EXPECT_EQ(contents(dir_ / "edit.ksc"), saved);
+}
+
+}  // namespace
