@@ -123,4 +123,96 @@ TEST_F(ZvsTest, EditUndoSearchSaveAndReload) {
     EXPECT_EQ(contents(dir_ / "edit.ksc"), saved);
 }
 
+// A script that prints and reads a line typed into the console, one that
+// fails on line 12, strict mode and hexadecimal results from the menu, and
+// the settings written when the window closes.
+TEST_F(ZvsTest, RunPrintsReadsInputAndReportsErrors) {
+    Zvs& z = open("run.ksc", "");
+    z.command(ID_SPEED_NO_WAIT);
+    run("print(\"name? \")\nx = input()\nprint(\"hello \" + x + \"\\n\")\n");
+    ASSERT_TRUE(console_has("name? "));
+    ASSERT_TRUE(eventually([&] { return SendMessageW(z.console, WM_APP + 111, 0, 0) == 1; })) << "waits for input";
+    EXPECT_TRUE(z.running());
+    z.focus(z.console);
+    z.type(z.console, L"太郎ab\b\n");
+    ASSERT_TRUE(console_has(zv::test::tr("End", "終了")));
+    std::string console = narrow(z.console_text());
+    EXPECT_THAT(console, HasSubstr(" " + zv::test::tr("Start", "開始") + "\r\nname? 太郎a\r\nhello 太郎a\r\n"));
+    ASSERT_TRUE(finished());
+
+    run("a = 1\n\n\n\n\n\n\n\n\n\n\nb = a / 0\nprint(\"not reached\")\n");
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(z.error_line(), 11);
+    EXPECT_THAT(narrow(z.console_text()),
+                HasSubstr(zv::test::tr("Division by zero(12): b = a / 0", "0 で除算をしました(12): b = a / 0")));
+    EXPECT_THAT(narrow(z.console_text()), Not(HasSubstr("not reached")));
+
+    z.command(ID_RUN_STRICT);
+    run("var a = 1\nb = 2\n");
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(z.error_line(), 1) << "a new run removed the old mark and set its own";
+    EXPECT_THAT(narrow(z.console_text()),
+                HasSubstr(zv::test::tr("b :Undefined variable(2)", "b :変数が定義されていません(2)")));
+    z.command(ID_RUN_STRICT);
+    z.command(ID_RUN_HEX);
+    run("b = 2\nexit b * 15 + 1\n");
+    ASSERT_TRUE(console_has(zv::test::tr("Result: 0x1F", "実行結果: 0x1F")));
+    EXPECT_EQ(z.error_line(), -1);
+
+    SendMessageW(z.editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    SendMessageW(z.editor, EM_SETMODIFY, FALSE, 0);
+    z.command(ID_FILE_EXIT);
+    ASSERT_TRUE(z.ended());
+    std::string ini = contents(dir_ / "settings" / "ksc.ini");
+    for (const char* line : {"exec_speed=0", "strict_val=0", "hex_mode=1", "ksc.5_mode=1", "line_no=1"})
+        EXPECT_THAT(ini, HasSubstr(line));
+}
+
+// Step exec three lines with the variables of each, run to a line, run on
+// into an endless loop and stop it; then a script stuck in a library call
+// is ended by a second Stop, and the editor runs again afterwards.
+TEST_F(ZvsTest, StepRunToLineAndStop) {
+    Zvs& z = open("debug.ksc",
+                  "a = 1\r\nb = a + 1\r\nc = {b, \"x\"}\r\nd = 0\r\nfor (i = 0; i < 3; i++) {\r\n\td += i\r\n}\r\n"
+                  "while (1) {\r\n\te = d\r\n}\r\n");
+    z.command(ID_SPEED_NO_WAIT);
+    z.command(ID_RUN_STEP);
+    ASSERT_TRUE(eventually([&] { return z.run_line() == 0; })) << "paused before the first line";
+    EXPECT_EQ(z.variables(), L"");
+    const wchar_t* after[] = {L"a\t1", L"a\t1\r\nb\t2", L"a\t1\r\nb\t2\r\nc\t{\"b\":2,\"x\"}"};
+    for (long line = 1; line <= 3; ++line) {
+        z.command(ID_RUN_STEP);
+        ASSERT_TRUE(eventually([&] { return z.run_line() == line; })) << line;
+        EXPECT_TRUE(eventually([&] { return z.variables() == after[line - 1]; })) << narrow(z.variables());
+    }
+
+    LRESULT body = SendMessageW(z.editor, EM_LINEINDEX, 5, 0);
+    SendMessageW(z.editor, EM_SETSEL, WPARAM(body), body);
+    z.command(ID_RUN_TO_CURSOR);
+    ASSERT_TRUE(eventually([&] { return z.run_line() == 5; }));
+    EXPECT_THAT(narrow(z.variables()), HasSubstr("d\t0\r\ni\t0"));
+    z.command(ID_RUN_EXEC);
+    EXPECT_TRUE(eventually([&] { return z.run_line() == -1; })) << "F5 at No Wait removes the mark";
+    Sleep(300);
+    EXPECT_TRUE(z.running()) << "the endless loop goes on";
+    z.command(ID_RUN_STOP);
+    ASSERT_TRUE(finished());
+    std::string stop = zv::test::tr("Stop", "停止");
+    EXPECT_TRUE(console_has(" " + stop));
+    EXPECT_EQ(z.run_line(), -1);
+
+    run("#import(\"DESKOPS\")\nsleep(600000)\n");
+    Sleep(300);
+    z.command(ID_RUN_STOP);
+    Sleep(500);
+    EXPECT_TRUE(z.running()) << "a first Stop waits for the library call";
+    z.command(ID_RUN_STOP);
+    ASSERT_TRUE(finished()) << "a second Stop ends it at once";
+    std::string console = narrow(z.console_text());
+    EXPECT_EQ(console.rfind(" " + stop), console.size() - stop.size() - 1) << console;
+    run("print(40 + 2)\n");
+    ASSERT_TRUE(console_has("42"));
+    ASSERT_TRUE(finished());
+}
+
 }  // namespace
