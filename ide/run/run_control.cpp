@@ -34,11 +34,13 @@ bool RunControl::exec() {
     target_ = -1;
     if (!running_) {
         step_ = go_ = false;
+        changed();
         return true;
     }
     if (step_) {
         step_ = false;
         go_ = true;
+        changed();
         wake_.notify_all();
         bool unmark = wait_ == kNoWait;
         g.unlock();
@@ -53,6 +55,7 @@ bool RunControl::step_exec() {
     if (!running_) {
         step_ = true;
         go_ = false;
+        changed();
         return true;
     }
     if (step_) {
@@ -61,6 +64,7 @@ bool RunControl::step_exec() {
         step_ = true;
         go_ = false;
     }
+    changed();
     wake_.notify_all();
     return false;
 }
@@ -71,6 +75,7 @@ bool RunControl::run_to(long line) {
     if (!running_) {
         step_ = true;
         go_ = false;
+        changed();
         return true;
     }
     if (step_) {
@@ -78,6 +83,7 @@ bool RunControl::run_to(long line) {
         go_ = true;
         wake_.notify_all();
     }
+    changed();
     return false;
 }
 
@@ -87,6 +93,7 @@ bool RunControl::stop() {
     if (stop_) return true;
     stop_ = true;
     if (step_) go_ = true;
+    changed();
     wake_.notify_all();
     return false;
 }
@@ -107,6 +114,7 @@ void RunControl::kill(void (*terminate)(void*), void* arg) {
 void RunControl::set_speed(int wait) {
     Guard g(lock_);
     wait_ = wait;
+    changed();
     bool unmark = wait == kNoWait && running_;
     wake_.notify_all();
     g.unlock();
@@ -162,6 +170,7 @@ void RunControl::run() {
         Guard g(lock_);
         running_ = true;
         stop_ = false;
+        changed();
         strict = strict_;
         run_hex_ = hex_;
     }
@@ -230,6 +239,10 @@ void RunControl::run() {
 
 // ---- the step hook -----------------------------------------------------------
 
+void RunControl::changed() {
+    free_run_.store(wait_ == kNoWait && !step_ && !stop_ && target_ < 0, std::memory_order_release);
+}
+
 RunControl::Snapshot RunControl::snapshot() {
     Guard g(lock_);
     return Snapshot{step_, go_, stop_, wait_, target_};
@@ -252,6 +265,10 @@ int RunControl::hook_entry(ksc::Scope* scope, const ksc::SyntaxNode* node, void*
 }
 
 int RunControl::hook(ksc::Scope* scope, const ksc::SyntaxNode* node) {
+    if (node && free_run_.load(std::memory_order_acquire)) {
+        if (node->line >= 0) last_line_ = node->line;
+        return 0;
+    }
     Snapshot s = snapshot();
     if (s.stop) {
         if (s.wait == kNoWait && !s.step) view_.show_variables(view_.ctx, scope);
@@ -272,6 +289,7 @@ int RunControl::hook(ksc::Scope* scope, const ksc::SyntaxNode* node) {
         step_ = true;
         go_ = false;
         target_ = -1;
+        changed();
         s.step = true;
     }
     if (s.wait == kNoWait && !s.step) {

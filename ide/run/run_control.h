@@ -10,6 +10,7 @@
 // caller starts and, on a second Stop, ends the worker.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -92,6 +93,9 @@ private:
         long target;
     };
     Snapshot snapshot();
+    // Keeps free_run_ in step with the fields; called under the lock after
+    // every change of step, stop, wait or target line.
+    void changed();
     int hook(ksc::Scope* scope, const ksc::SyntaxNode* node);
     static int hook_entry(ksc::Scope* scope, const ksc::SyntaxNode* node, void* ctx);
     // Waits until a step is released or the time is up; true when released.
@@ -117,6 +121,10 @@ private:
     long target_ = -1;
     bool strict_ = false;
     bool hex_ = false;
+    // True while nothing asks the hook to look (No Wait, no step, no stop,
+    // no target): the hook then reads only this, so that a run at full
+    // speed pays no lock per node. Written under the lock.
+    std::atomic<bool> free_run_{false};
     // The worker's own:
     long last_line_ = -1;
     bool newline_ = false;

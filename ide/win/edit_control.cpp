@@ -192,7 +192,11 @@ LRESULT CALLBACK edit_proc(HWND wnd, UINT msg, WPARAM w, LPARAM l) {
     case WM_CHAR: input_char(e, wchar_t(w), false); return 0;
     case WM_IME_CHAR: input_char(e, wchar_t(w), true); return 0;
     case WM_IME_STARTCOMPOSITION:
+        e->composing = true;
         input_ime_start(e);
+        break;
+    case WM_IME_ENDCOMPOSITION:
+        e->composing = false;
         break;
     case WM_IME_COMPOSITION:
         if (l & GCS_RESULTSTR) {
@@ -305,6 +309,7 @@ LRESULT CALLBACK edit_proc(HWND wnd, UINT msg, WPARAM w, LPARAM l) {
     case EM_GETFIRSTVISIBLELINE: return LRESULT(e->top_line);
     case EM_SETREADONLY: set_read_only(e, w != 0); return TRUE;
 
+    case kEditBars: view_update_bars(e); return 0;
     case kEditRedo: edit_undo(e, true); return TRUE;
     case kEditCanRedo: return e->doc.can_redo();
     case kEditRelayout: view_relayout(e); return 0;

@@ -40,6 +40,9 @@ struct Edit {
     size_t top_line = 0, top_sub = 0;  // first visible row
     int x_scroll = 0;                  // pixels (no wrap)
     int extent = 0;                    // widest line seen, pixels
+    int bar_v[3] = {-1, -1, -1};       // what the scroll bars show: max, page, position
+    int bar_h[3] = {-1, -1, -1};
+    bool bars_posted = false;          // kEditBars is on its way
     RECT format = {};                  // text area in client coordinates
     bool format_set = false;           // EM_SETRECT gave it
 
@@ -52,6 +55,7 @@ struct Edit {
     size_t limit = 0;      // 0: none
     long run_line = -1, error_line = -1;
     bool focused = false;
+    bool composing = false;  // between WM_IME_STARTCOMPOSITION and WM_IME_ENDCOMPOSITION
 
     // Mouse.
     bool dragging = false;
@@ -85,6 +89,8 @@ void view_relayout(Edit* e);
 // scroll bars, repaint.
 void view_text_changed(Edit* e, size_t first, size_t last, long added);
 void view_set_top(Edit* e, size_t line, size_t sub);
+// Brings the scroll bars up to date (kEditBars).
+void view_update_bars(Edit* e);
 void view_scroll_rows(Edit* e, long rows);
 void view_scroll_x(Edit* e, int x);
 void view_on_vscroll(Edit* e, int code);

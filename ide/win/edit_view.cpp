@@ -2,10 +2,13 @@
 // A line is measured when it is shown or the caret is on it; with word wrap
 // each line's row count is kept, without it a row is a line.
 #include <algorithm>
+#include <cstdlib>
+#include <climits>
 
 #include "edit_rules.h"
 #include "edit_state.h"
 #include "text_layout.h"
+#include "zvs_messages.h"
 
 #include <imm.h>
 
@@ -132,20 +135,29 @@ void walk_rows(const Edit* e, size_t* line, size_t* sub, long rows) {
     }
 }
 
-void update_scroll_bars(Edit* e) {
+// Sets a bar only when what it shows changed: each change costs a redraw
+// of the bar, more than a typed key's whole repaint.
+void set_bar(Edit* e, int bar, int max, int page, int pos) {
+    int* last = bar == SB_VERT ? e->bar_v : e->bar_h;
+    if (last[0] == max && last[1] == page && last[2] == pos) return;
+    last[0] = max;
+    last[1] = page;
+    last[2] = pos;
     SCROLLINFO si = {};
     si.cbSize = sizeof si;
     si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    si.nMax = int(std::min<size_t>(e->total_rows, INT_MAX) - 1);
-    si.nPage = UINT(view_visible_rows(e));
-    si.nPos = int(top_row(e));
-    SetScrollInfo(e->wnd, SB_VERT, &si, TRUE);
-    if (!e->wrap && (GetWindowLongW(e->wnd, GWL_STYLE) & WS_HSCROLL)) {
-        si.nMax = e->extent + e->ave_w;
-        si.nPage = UINT(area_width(e));
-        si.nPos = e->x_scroll;
-        SetScrollInfo(e->wnd, SB_HORZ, &si, TRUE);
-    }
+    si.nMax = max;
+    si.nPage = UINT(page);
+    si.nPos = pos;
+    SetScrollInfo(e->wnd, bar, &si, TRUE);
+}
+
+// The bars follow the text once the window is idle again (kEditBars), so
+// that a key's message and repaint do not wait for them.
+void update_scroll_bars(Edit* e) {
+    if (e->bars_posted) return;
+    e->bars_posted = true;
+    PostMessageW(e->wnd, kEditBars, 0, 0);
 }
 
 void ensure_row_bitmap(Edit* e, int width) {
@@ -165,6 +177,21 @@ void fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
     RECT r = {left, top, right, bottom};
     SetBkColor(dc, colour);
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+}
+
+// Draws the line-number margin of a row into the row bitmap.
+void draw_margin(Edit* e, size_t line, size_t sub) {
+    HDC dc = e->row_dc;
+    fill(dc, 0, 0, e->margin_w, e->line_h, GetSysColor(COLOR_WINDOW));
+    if (sub == 0) {
+        wchar_t number[16];
+        int len = wsprintfW(number, L"%u", unsigned(line + 1));
+        RECT r = {0, 0, e->margin_w - e->ave_w / 2 - kPad, e->line_h};
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+        DrawTextW(dc, number, len, &r, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    fill(dc, e->margin_w - 1, 0, e->margin_w, e->line_h, GetSysColor(COLOR_BTNSHADOW));
 }
 
 // Draws row `sub` of the measured line into the row bitmap.
@@ -218,15 +245,7 @@ void draw_row(Edit* e, size_t line, const std::vector<size_t>& breaks, size_t su
 
     // The margin is drawn last, over text scrolled under it.
     if (e->margin_w) {
-        fill(dc, 0, 0, e->margin_w, e->line_h, GetSysColor(COLOR_WINDOW));
-        if (sub == 0) {
-            wchar_t number[16];
-            int len = wsprintfW(number, L"%u", unsigned(line + 1));
-            RECT r = {0, 0, e->margin_w - e->ave_w / 2 - kPad, e->line_h};
-            SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
-            DrawTextW(dc, number, len, &r, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
-        }
-        fill(dc, e->margin_w - 1, 0, e->margin_w, e->line_h, GetSysColor(COLOR_BTNSHADOW));
+        draw_margin(e, line, sub);
     } else if (area.left > kPad) {
         fill(dc, 0, 0, area.left - kPad, e->line_h, GetSysColor(COLOR_WINDOW));
     }
@@ -239,6 +258,13 @@ void view_init(Edit* e) {
     e->row_dc = CreateCompatibleDC(screen);
     ReleaseDC(e->wnd, screen);
     e->wrap = !(GetWindowLongW(e->wnd, GWL_STYLE) & WS_HSCROLL);
+}
+
+void view_update_bars(Edit* e) {
+    e->bars_posted = false;
+    set_bar(e, SB_VERT, int(std::min<size_t>(e->total_rows, INT_MAX) - 1), view_visible_rows(e), int(top_row(e)));
+    if (!e->wrap && (GetWindowLongW(e->wnd, GWL_STYLE) & WS_HSCROLL))
+        set_bar(e, SB_HORZ, e->extent + e->ave_w, area_width(e), e->x_scroll);
 }
 
 void view_free(Edit* e) {
@@ -297,15 +323,31 @@ void view_text_changed(Edit* e, size_t first, size_t last, long added) {
     }
     e->extent = std::max(e->extent, columns_width(e, first, last));
     int margin = margin_width(e);
+    long row = row_of_line(e, first), visible = view_visible_rows(e);
     if (margin != e->margin_w) {
         e->margin_w = margin;
         InvalidateRect(e->wnd, nullptr, FALSE);
+    } else if (added != 0 && !e->wrap && row >= 0 && row < visible) {
+        // Lines came or went: the text below moves as it is (one blit) and
+        // only the edited lines are painted afresh. Line numbers belong to
+        // rows, not lines: they change only where the text ends.
+        RECT client, area = text_area(e);
+        GetClientRect(e->wnd, &client);
+        long old_next = row + long(last - first) + 1 - added;  // old row of the first line after the edit
+        RECT moving = {e->margin_w, area.top + int(std::max(old_next, row + 1)) * e->line_h, client.right, area.bottom};
+        RECT clip = {e->margin_w, area.top + int(row + 1) * e->line_h, client.right, area.bottom};
+        ScrollWindowEx(e->wnd, 0, int(added) * e->line_h, &moving, &clip, nullptr, nullptr, SW_INVALIDATE);
+        view_invalidate_lines(e, first, last);
+        long end_row = long(count) - long(e->top_line) - std::abs(added);
+        if (e->margin_w && end_row < visible) {
+            RECT numbers = {0, area.top + int(std::max(end_row, 0L)) * e->line_h, e->margin_w, area.bottom};
+            InvalidateRect(e->wnd, &numbers, FALSE);
+        }
     } else if (added != 0 || first != last || e->wrap) {
-        long row = row_of_line(e, first);
         RECT r, area = text_area(e);
         GetClientRect(e->wnd, &r);
         r.top = std::max<long>(r.top, area.top + std::max(row, 0L) * e->line_h);
-        if (row < view_visible_rows(e)) InvalidateRect(e->wnd, &r, FALSE);
+        if (row < visible) InvalidateRect(e->wnd, &r, FALSE);
     } else {
         view_invalidate_line(e, first);
     }
@@ -325,9 +367,22 @@ void view_set_top(Edit* e, size_t line, size_t sub) {
         sub = last_sub;
     }
     if (line != e->top_line || sub != e->top_sub) {
+        // A move of less than a page shifts what is shown and paints only
+        // the rows that come into view.
+        long moved = e->wrap ? LONG_MAX : long(line) - long(e->top_line);
+        long visible = view_visible_rows(e);
         e->top_line = line;
         e->top_sub = sub;
-        InvalidateRect(e->wnd, nullptr, FALSE);
+        if (moved > -visible && moved < visible) {
+            RECT area = text_area(e), client;
+            GetClientRect(e->wnd, &client);
+            RECT rows = {client.left, area.top, client.right, area.top + visible * e->line_h};
+            ScrollWindowEx(e->wnd, 0, int(-moved) * e->line_h, &rows, &rows, nullptr, nullptr, SW_INVALIDATE);
+            RECT rest = {client.left, rows.bottom, client.right, client.bottom};  // the part row below the last
+            InvalidateRect(e->wnd, &rest, FALSE);
+        } else {
+            InvalidateRect(e->wnd, nullptr, FALSE);
+        }
     }
     update_scroll_bars(e);
     view_place_caret(e);
@@ -449,7 +504,8 @@ void view_place_caret(Edit* e) {
     bool visible = row >= 0 && row < view_visible_rows(e) && x >= 0 && x <= area.right - area.left;
     POINT p = {visible ? area.left + x : -10000, visible ? area.top + int(row) * e->line_h : -10000};
     SetCaretPos(p.x, p.y);
-    // The IME's composition window follows the caret.
+    // The IME's composition window follows the caret while it is open.
+    if (!e->composing) return;
     if (HIMC imc = ImmGetContext(e->wnd)) {
         COMPOSITIONFORM cf = {CFS_POINT, p, {}};
         ImmSetCompositionWindow(imc, &cf);
@@ -506,6 +562,13 @@ size_t view_offset_rows_away(Edit* e, long rows, int x) {
 }
 
 void view_paint(Edit* e) {
+    // Rows whose text is clean (only their line numbers moved) get only
+    // their margin drawn.
+    HRGN dirty = CreateRectRgn(0, 0, 0, 0);
+    if (dirty && GetUpdateRgn(e->wnd, dirty, FALSE) == ERROR) {
+        DeleteObject(dirty);
+        dirty = nullptr;
+    }
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(e->wnd, &ps);
     RECT client;
@@ -526,10 +589,20 @@ void view_paint(Edit* e) {
             sub = 0;
             continue;
         }
-        measure_line(e, line);
-        wrap_breaks(e, breaks);
-        for (; sub < breaks.size() && y < area.bottom; ++sub, y += e->line_h) {
+        bool measured = false;
+        for (; sub < size_t(rows_of(e, line)) && y < area.bottom; ++sub, y += e->line_h) {
             if (y + e->line_h <= ps.rcPaint.top || y >= ps.rcPaint.bottom) continue;
+            RECT text = {e->margin_w, y, width, y + e->line_h};
+            if (e->margin_w && dirty && !RectInRegion(dirty, &text)) {
+                draw_margin(e, line, sub);
+                BitBlt(dc, 0, y, e->margin_w, e->line_h, e->row_dc, 0, 0, SRCCOPY);
+                continue;
+            }
+            if (!measured) {
+                measure_line(e, line);
+                wrap_breaks(e, breaks);
+                measured = true;
+            }
             draw_row(e, line, breaks, sub, width);
             BitBlt(dc, 0, y, width, e->line_h, e->row_dc, 0, 0, SRCCOPY);
         }
@@ -541,6 +614,7 @@ void view_paint(Edit* e) {
         if (e->margin_w) fill(dc, e->margin_w - 1, y, e->margin_w, client.bottom, GetSysColor(COLOR_BTNSHADOW));
     }
     EndPaint(e->wnd, &ps);
+    if (dirty) DeleteObject(dirty);
 }
 
 }  // namespace zvs

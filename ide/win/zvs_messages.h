@@ -24,6 +24,7 @@ constexpr UINT kEditKeywordSet = WM_APP + 10;      // 32778: wParam 1 = extended
 constexpr UINT kEditSearch = WM_APP + 11;          // 32779: wParam 1 = match case, lParam text
 constexpr UINT kEditLineNumbers = WM_APP + 12;     // 32780: wParam 0/1
 constexpr UINT kEditGetMarker = WM_APP + 13;       // 32781: wParam 0 run / 1 error line (-1 none)
+constexpr UINT kEditBars = WM_APP + 14;            // 32782: posted to itself: scroll bars follow
 
 // Console view ("ConsoleViewClass").
 constexpr UINT kConsoleAppend = WM_APP + 100;      // 32868: lParam text with colour marks

@@ -121,6 +121,63 @@ TEST_F(ZvsTest, EditUndoSearchSaveAndReload) {
     again.command(ID_FILE_SAVE);
     again.settle();
     EXPECT_EQ(contents(dir_ / "edit.ksc"), saved);
+
+    // A new script that is never named stays changed, so closing asks.
+    again.command(ID_FILE_NEW);
+    again.settle();
+    EXPECT_EQ(again.title(), L"zarvo-bot Script");
+    SendMessageW(again.editor, EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(L"x = 1"));
+    again.command(ID_FILE_SAVE);
+    HWND save_as = again.dialog();
+    ASSERT_TRUE(save_as);
+    PostMessageW(save_as, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(eventually([&] { return !IsWindow(save_as); }));
+    EXPECT_NE(SendMessageW(again.editor, EM_GETMODIFY, 0, 0), 0);
+    again.command(ID_FILE_EXIT);
+    HWND ask = again.dialog();
+    ASSERT_TRUE(ask);
+    EXPECT_EQ(zvs_test::window_text(ask), L"zarvo-bot Script");
+    PostMessageW(ask, WM_COMMAND, IDNO, 0);
+    EXPECT_TRUE(again.ended());
+}
+
+// The editing keys on prepared texts: Backspace over a surrogate pair,
+// overwrite mode, block indentation and its undo, a case label aligned
+// with its switch; the window opens at 800 x 600 when the saved size is
+// too small.
+TEST_F(ZvsTest, EditingKeys) {
+    write(dir_ / "settings" / "ksc.ini", "[WINDOW]\r\nleft=10\r\ntop=10\r\nright=150\r\nbottom=50\r\n");
+    Zvs& z = open("keys.ksc", "");
+    RECT r;
+    GetWindowRect(z.main, &r);
+    EXPECT_EQ(r.right - r.left, 800);
+    EXPECT_EQ(r.bottom - r.top, 600);
+    z.focus(z.editor);
+    auto load = [&](const wchar_t* text, int caret) {
+        SendMessageW(z.editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+        SendMessageW(z.editor, EM_SETSEL, caret, caret);
+    };
+    load(L"a\U0001F600b", 3);
+    z.press(VK_BACK);
+    EXPECT_EQ(z.editor_text(), L"ab") << "one Backspace takes the whole pair";
+    z.press(VK_INSERT);
+    z.type(z.editor, L"XY");
+    EXPECT_EQ(z.editor_text(), L"aXY") << "overwrite replaces, and appends at the end";
+    z.press(VK_INSERT);
+
+    load(L"one\r\ntwo\r\n\tthree", 0);
+    SendMessageW(z.editor, EM_SETSEL, 1, 7);
+    z.press(VK_TAB);
+    EXPECT_EQ(z.editor_text(), L"\tone\r\n\ttwo\r\n\tthree");
+    z.press(VK_TAB, VK_SHIFT);
+    z.press(VK_TAB, VK_SHIFT);
+    EXPECT_EQ(z.editor_text(), L"one\r\ntwo\r\n\tthree") << "a line without a tab stays";
+    z.press('Z', VK_CONTROL);
+    EXPECT_EQ(z.editor_text(), L"\tone\r\n\ttwo\r\n\tthree") << "the outdent of both lines is one step";
+
+    load(L"\tswitch (x) {\r\n\tcase 1:\r\n\t\tbreak\r\n", 33);
+    z.type(z.editor, L"\ndefault:");
+    EXPECT_EQ(z.editor_text(), L"\tswitch (x) {\r\n\tcase 1:\r\n\t\tbreak\r\n\tdefault:\r\n");
 }
 
 // A script that prints and reads a line typed into the console, one that
