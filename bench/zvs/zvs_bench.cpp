@@ -6,6 +6,7 @@
 //           the repaint
 //   undo    undoing 1,000 / 10,000 / 100,000 separate edits (the text
 //           model), and 10,000 through the control
+//   console appends to the console: one character at a time, whole lines
 //   run     a loop script run at "No Wait" in zvs.exe against zvs_cmd.exe
 //
 //   zvs_bench [section...]      (default: all; programs are found next to it)
@@ -22,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "console_view.h"
 #include "edit_control.h"
 #include "script_file.h"
 #include "text_model.h"
@@ -162,6 +164,30 @@ void bench_editor() {
     typing(h, size_t(SendMessageW(h.edit, WM_GETTEXTLENGTH, 0, 0)), "end");
     typing(h, 0, "start");
     fs::remove(file);
+}
+
+// The console taking what a script prints: one character at a time on one
+// line (dots of progress), then whole lines.
+void bench_console() {
+    std::printf("console\n");
+    zvs::console_register(GetModuleHandleW(nullptr));
+    HWND frame = CreateWindowExW(0, L"STATIC", L"zvs_bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000, 300, nullptr,
+                                 nullptr, nullptr, nullptr);
+    HWND console = CreateWindowExW(WS_EX_CLIENTEDGE, zvs::kConsoleClass, L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL, 0, 0,
+                                   980, 260, frame, nullptr, nullptr, nullptr);
+    for (int lines : {0, 1}) {
+        const int n = 20000;
+        double t = now_ms();
+        for (int i = 0; i < n; ++i)
+            SendMessageW(console, zvs::kConsoleAppend, 0, reinterpret_cast<LPARAM>(lines ? L"one more line\r\n" : L"."));
+        UpdateWindow(console);
+        double ms = now_ms() - t;
+        std::printf("  %d appends of %s: %.0f ms (%.1f us each)\n", n, lines ? "a line" : "one dot", ms,
+                    ms * 1000.0 / n);
+        SendMessageW(console, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+        pump();
+    }
+    DestroyWindow(frame);
 }
 
 // Undoing n separate edits of the text model: one unit overwritten at
@@ -327,6 +353,7 @@ int wmain(int argc, wchar_t** argv) {
         return false;
     };
     if (wanted(L"editor")) bench_editor();
+    if (wanted(L"console")) bench_console();
     if (wanted(L"undo")) bench_undo();
     if (wanted(L"run")) bench_run();
     return 0;

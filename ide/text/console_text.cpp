@@ -69,6 +69,7 @@ size_t ConsoleText::append(const char16_t* s, size_t n) {
         default:
             set_style(*line, style);
             line->text += c;
+            ++units_;
             continue;
         }
     }
@@ -78,6 +79,7 @@ size_t ConsoleText::append(const char16_t* s, size_t n) {
 size_t ConsoleText::trim() {
     size_t dropped = 0;
     while (max_lines_ && lines_.size() > max_lines_) {
+        units_ -= lines_.front().text.size();
         lines_.pop_front();
         ++dropped;
     }
@@ -86,6 +88,7 @@ size_t ConsoleText::trim() {
 
 void ConsoleText::clear() {
     lines_.clear();
+    units_ = 0;
     lines_.emplace_back();
     after_cr_ = false;
 }
@@ -105,11 +108,7 @@ std::u16string ConsoleText::text() const {
     return out;
 }
 
-size_t ConsoleText::length() const {
-    size_t n = 2 * (lines_.size() - 1);
-    for (const ConsoleLine& l : lines_) n += l.text.size();
-    return n;
-}
+size_t ConsoleText::length() const { return units_ + 2 * (lines_.size() - 1); }
 
 size_t ConsoleText::offset_of(size_t line, size_t column) const {
     size_t off = 0;
@@ -133,6 +132,7 @@ bool ConsoleText::remove_last_char() {
                    ? 2
                    : 1;
     t.resize(t.size() - k);
+    units_ -= k;
     while (!line.runs.empty() && line.runs.back().start > t.size()) line.runs.pop_back();
     return true;
 }

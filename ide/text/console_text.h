@@ -66,6 +66,7 @@ private:
     size_t trim();
 
     std::deque<ConsoleLine> lines_;
+    size_t units_ = 0;  // of all lines' text
     size_t max_lines_ = 0;
     bool after_cr_ = false;  // the last unit appended was a CR
 };

@@ -7,6 +7,7 @@
 
 #include "console_text.h"
 #include "paint_buffer.h"
+#include "scroll_bar.h"
 #include "text_layout.h"
 #include "window_class.h"
 #include "zvs_messages.h"
@@ -41,7 +42,11 @@ struct Console {
     COLORREF fg = CLR_INVALID, bg = CLR_INVALID;  // CLR_INVALID: the system's
     std::deque<size_t> rows;     // rows of each line
     size_t total_rows = 1;
-    size_t top_line = 0, top_sub = 0;
+    size_t top_line = 0, top_sub = 0;  // the first visible row: a line and a row of it
+    size_t top_row = 0;                // ... counted from the first row
+    ScrollBar bar;
+    bool bar_posted = false;           // kConsoleBars is on its way
+    bool to_end = false;               // ... and then shows the end
     Pos anchor, caret;
     bool focused = false, dragging = false;
     bool follow = true;          // mode flag: appends keep the end in view
@@ -51,6 +56,13 @@ struct Console {
     size_t limit = 0;            // EM_LIMITTEXT of the input line (0: kInputRoom)
     std::vector<int> xs, scratch;
     std::vector<size_t> breaks;
+    const std::vector<int>* lx = &xs;         // the layout measure() made last:
+    const std::vector<size_t>* lb = &breaks;  // these or the last line's below
+    // The layout of the last line, kept so that appends to it measure only
+    // what was appended (a script printing a dot at a time).
+    size_t tail_line = SIZE_MAX, tail_units = 0;
+    std::vector<int> tail_xs;
+    std::vector<size_t> tail_breaks;
 };
 
 Console* console_of(HWND w) { return reinterpret_cast<Console*>(GetWindowLongPtrW(w, 0)); }
@@ -94,23 +106,45 @@ int visible_rows(const Console* c) {
     return std::max(1, int(r.bottom - r.top) / c->line_h);
 }
 
+// Lays out line: its x positions and row starts in *c->lx and *c->lb.
 void measure(Console* c, size_t line) {
     const std::u16string& t = c->text.line(line).text;
-    measure_text(c->dc, t.data(), t.size(), c->tab_chars * c->ave_w, c->xs, c->scratch);
     RECT r = text_area(c);
-    wrap_text(t.data(), t.size(), c->xs, std::max(int(r.right - r.left), c->ave_w), c->breaks);
+    int width = std::max(int(r.right - r.left), c->ave_w);
+    if (line + 1 != c->text.line_count()) {
+        measure_text(c->dc, t.data(), t.size(), c->tab_chars * c->ave_w, c->xs, c->scratch);
+        wrap_text(t.data(), t.size(), c->xs, width, c->breaks);
+        c->lx = &c->xs;
+        c->lb = &c->breaks;
+        return;
+    }
+    bool grew = line == c->tail_line && t.size() >= c->tail_units;
+    measure_text(c->dc, t.data(), t.size(), c->tab_chars * c->ave_w, c->tail_xs, c->scratch, grew ? c->tail_units : 0);
+    wrap_text(t.data(), t.size(), c->tail_xs, width, c->tail_breaks, grew);
+    c->tail_line = line;
+    c->tail_units = t.size();
+    c->lx = &c->tail_xs;
+    c->lb = &c->tail_breaks;
 }
 
 void measure_rows(Console* c, size_t from) {
     c->rows.resize(c->text.line_count(), 0);
     for (size_t l = from; l < c->rows.size(); ++l) {
         measure(c, l);
-        c->total_rows += c->breaks.size() - c->rows[l];
-        c->rows[l] = c->breaks.size();
+        c->total_rows += c->lb->size() - c->rows[l];
+        c->rows[l] = c->lb->size();
     }
 }
 
+// The first visible row from the line and row within it, after the rows of
+// the lines above changed.
+void count_top_row(Console* c) {
+    c->top_row = c->top_sub;
+    for (size_t l = 0; l < c->top_line && l < c->rows.size(); ++l) c->top_row += c->rows[l];
+}
+
 void relayout(Console* c) {
+    c->tail_line = SIZE_MAX;  // width or font changed: lay out afresh
     SelectObject(c->dc, base_font(c));
     TEXTMETRICW tm;
     if (GetTextMetricsW(c->dc, &tm)) {
@@ -120,23 +154,59 @@ void relayout(Console* c) {
     c->rows.assign(c->text.line_count(), 0);
     c->total_rows = 0;
     measure_rows(c, 0);
+    if (c->top_line >= c->rows.size()) c->top_line = c->top_sub = 0;
+    c->top_sub = std::min(c->top_sub, c->rows[c->top_line] ? c->rows[c->top_line] - 1 : 0);
+    count_top_row(c);
     InvalidateRect(c->wnd, nullptr, FALSE);
 }
 
-size_t top_row(const Console* c) {
-    size_t row = c->top_sub;
-    for (size_t l = 0; l < c->top_line && l < c->rows.size(); ++l) row += c->rows[l];
-    return row;
+size_t top_row(const Console* c) { return c->top_row; }
+
+// The bar (and the view, when it follows the end) catch up once the window
+// is idle (kConsoleBars), and the bar only when what it shows changed: each
+// change redraws it, which costs more than an append.
+void update_bar(Console* c) {
+    if (c->bar_posted) return;
+    c->bar_posted = true;
+    PostMessageW(c->wnd, kConsoleBars, 0, 0);
 }
 
-void update_bar(Console* c) {
-    SCROLLINFO si = {};
-    si.cbSize = sizeof si;
-    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    si.nMax = int(c->total_rows ? c->total_rows - 1 : 0);
-    si.nPage = UINT(visible_rows(c));
-    si.nPos = int(top_row(c));
-    SetScrollInfo(c->wnd, SB_VERT, &si, TRUE);
+void set_top_row(Console* c, long row);
+void place_caret(Console* c);
+
+void set_bar(Console* c) {
+    if (c->to_end) {
+        c->to_end = false;
+        set_top_row(c, long(c->total_rows));  // the bar is set below, not posted again
+        place_caret(c);
+    }
+    c->bar_posted = false;
+    c->bar.set(c->wnd, SB_VERT, int(c->total_rows ? c->total_rows - 1 : 0), visible_rows(c), int(c->top_row));
+}
+
+// Moves (line, sub) by rows from the first visible row (stopping at the
+// ends); the absolute row is kept along.
+void walk(const Console* c, size_t* line, size_t* sub, long rows) {
+    for (; rows > 0; --rows) {
+        if (*sub + 1 < c->rows[*line]) {
+            ++*sub;
+        } else if (*line + 1 < c->rows.size()) {
+            ++*line;
+            *sub = 0;
+        } else {
+            return;
+        }
+    }
+    for (; rows < 0; ++rows) {
+        if (*sub > 0) {
+            --*sub;
+        } else if (*line > 0) {
+            --*line;
+            *sub = c->rows[*line] ? c->rows[*line] - 1 : 0;
+        } else {
+            return;
+        }
+    }
 }
 
 // The top row `row` rows from the first, kept so that the last row can be
@@ -144,20 +214,34 @@ void update_bar(Console* c) {
 void set_top_row(Console* c, long row) {
     long most = long(c->total_rows) - visible_rows(c);
     row = std::max(0L, std::min(row, most));
-    size_t line = 0;
-    while (line + 1 < c->rows.size() && row >= long(c->rows[line])) row -= long(c->rows[line++]);
-    if (line != c->top_line || size_t(row) != c->top_sub) InvalidateRect(c->wnd, nullptr, FALSE);
-    c->top_line = line;
-    c->top_sub = size_t(row);
+    long moved = row - long(c->top_row);
+    if (moved != 0) {
+        walk(c, &c->top_line, &c->top_sub, moved);
+        c->top_row = size_t(row);
+        // Less than a page: what stays in view moves as it is.
+        long visible = visible_rows(c);
+        if (moved > -visible && moved < visible) {
+            RECT a = text_area(c), client;
+            GetClientRect(c->wnd, &client);
+            RECT rows = {client.left, a.top, client.right, a.top + visible * c->line_h};
+            ScrollWindowEx(c->wnd, 0, int(-moved) * c->line_h, &rows, &rows, nullptr, nullptr, SW_INVALIDATE);
+            RECT rest = {client.left, rows.bottom, client.right, client.bottom};
+            InvalidateRect(c->wnd, &rest, FALSE);
+        } else {
+            InvalidateRect(c->wnd, nullptr, FALSE);
+        }
+    }
     update_bar(c);
 }
 
 // The row (from the first visible one) and x of a position.
 void place_of(Console* c, Pos p, long* row, int* x) {
     measure(c, p.line);
+    const std::vector<int>& xs = *c->lx;
+    const std::vector<size_t>& breaks = *c->lb;
     size_t sub = 0;
-    while (sub + 1 < c->breaks.size() && c->breaks[sub + 1] <= p.col) ++sub;
-    *x = c->xs[std::min(p.col, c->xs.size() - 1)] - c->xs[c->breaks[sub]];
+    while (sub + 1 < breaks.size() && breaks[sub + 1] <= p.col) ++sub;
+    *x = xs[std::min(p.col, xs.size() - 1)] - xs[breaks[sub]];
     long r = long(sub) - long(c->top_sub);
     for (size_t l = c->top_line; l < p.line; ++l) r += long(c->rows[l]);
     for (size_t l = p.line; l < c->top_line; ++l) r -= long(c->rows[l]);
@@ -191,16 +275,19 @@ Pos end_pos(const Console* c) {
 
 Pos hit(Console* c, POINT p) {
     RECT a = text_area(c);
-    long row = long(top_row(c)) + (p.y >= a.top ? (p.y - a.top) / c->line_h : -1);
-    if (row < 0) return {0, 0};
-    size_t line = 0;
-    while (line + 1 < c->rows.size() && row >= long(c->rows[line])) row -= long(c->rows[line++]);
+    long rows = p.y >= a.top ? (p.y - a.top) / c->line_h : -1;
+    if (long(top_row(c)) + rows < 0) return {0, 0};
+    size_t line = c->top_line, sub_row = c->top_sub;
+    walk(c, &line, &sub_row, rows);
+    long row = long(sub_row);
     measure(c, line);
-    size_t sub = std::min(size_t(row), c->breaks.size() - 1);
-    size_t rb = c->breaks[sub], re = sub + 1 < c->breaks.size() ? c->breaks[sub + 1] : c->text.line(line).text.size();
-    int x = p.x - a.left + c->xs[rb];
+    const std::vector<int>& xs = *c->lx;
+    const std::vector<size_t>& breaks = *c->lb;
+    size_t sub = std::min(size_t(row), breaks.size() - 1);
+    size_t rb = breaks[sub], re = sub + 1 < breaks.size() ? breaks[sub + 1] : c->text.line(line).text.size();
+    int x = p.x - a.left + xs[rb];
     size_t col = rb;
-    while (col < re && x > (c->xs[col] + c->xs[col + 1]) / 2) ++col;
+    while (col < re && x > (xs[col] + xs[col + 1]) / 2) ++col;
     const std::u16string& t = c->text.line(line).text;
     if (col < t.size() && t[col] >= 0xDC00 && t[col] <= 0xDFFF && col > 0) --col;
     return {line, col};
@@ -242,11 +329,12 @@ void copy(Console* c) {
 void append(Console* c, const char16_t* s, size_t n) {
     bool at_end = c->caret == end_pos(c) && c->anchor == c->caret;
     size_t last_before = c->text.line_count() - 1;
-    size_t dropped = c->text.append(s, n);
+    size_t dropped = c->text.append(s, n), dropped_rows = 0;
     for (size_t i = 0; i < dropped && !c->rows.empty(); ++i) {
-        c->total_rows -= c->rows.front();
+        dropped_rows += c->rows.front();
         c->rows.pop_front();
     }
+    c->total_rows -= dropped_rows;
     auto shift = [dropped](Pos& p) {
         if (p.line >= dropped) {
             p.line -= dropped;
@@ -256,22 +344,37 @@ void append(Console* c, const char16_t* s, size_t n) {
     };
     shift(c->anchor);
     shift(c->caret);
-    c->top_line = c->top_line >= dropped ? c->top_line - dropped : 0;
-    measure_rows(c, last_before >= dropped ? last_before - dropped : 0);
-    if (at_end) c->anchor = c->caret = end_pos(c);
-    if (c->follow || c->input_mode) {
-        set_top_row(c, long(c->total_rows));
-    } else {
-        update_bar(c);
+    if (c->top_line >= dropped) {
+        c->top_line -= dropped;
+        c->top_row -= dropped_rows;
+    } else if (dropped) {
+        c->top_line = c->top_sub = c->top_row = 0;
+        InvalidateRect(c->wnd, nullptr, FALSE);
     }
-    InvalidateRect(c->wnd, nullptr, FALSE);
+    c->tail_line = c->tail_line >= dropped && c->tail_line != SIZE_MAX ? c->tail_line - dropped : SIZE_MAX;
+    size_t changed = last_before >= dropped ? last_before - dropped : 0;
+    measure_rows(c, changed);
+    if (at_end) c->anchor = c->caret = end_pos(c);
+    // Repaint from the line that grew down; a scroll to the end moves the
+    // rest as it is.
+    long row = 0;
+    for (size_t l = c->top_line; l < changed; ++l) row += long(c->rows[l]);
+    row -= long(c->top_sub);
+    RECT r, a = text_area(c);
+    GetClientRect(c->wnd, &r);
+    r.top = std::max<long>(a.top + std::max(row, 0L) * c->line_h, r.top);
+    if (changed >= c->top_line && row < visible_rows(c)) InvalidateRect(c->wnd, &r, FALSE);
+    // Following the end waits for a pause in the appends, like the bar.
+    c->to_end = c->to_end || c->follow || c->input_mode;
+    update_bar(c);
     place_caret(c);
 }
 
 void clear(Console* c) {
     c->text.clear();
+    c->tail_line = SIZE_MAX;
     c->anchor = c->caret = {};
-    c->top_line = c->top_sub = 0;
+    c->top_line = c->top_sub = c->top_row = 0;
     c->rows.assign(1, 0);
     c->total_rows = 0;
     measure_rows(c, 0);
@@ -407,9 +510,11 @@ void paint(Console* c) {
         const ConsoleLine& cl = c->text.line(line);
         const std::u16string& t = cl.text;
         measure(c, line);
-        for (; sub < c->breaks.size() && y < a.bottom; ++sub, y += c->line_h) {
-            size_t rb = c->breaks[sub], re = sub + 1 < c->breaks.size() ? c->breaks[sub + 1] : t.size();
-            int origin = a.left - c->xs[rb];
+        const std::vector<int>& xs = *c->lx;
+        const std::vector<size_t>& breaks = *c->lb;
+        for (; sub < breaks.size() && y < a.bottom; ++sub, y += c->line_h) {
+            size_t rb = breaks[sub], re = sub + 1 < breaks.size() ? breaks[sub + 1] : t.size();
+            int origin = a.left - xs[rb];
             auto selected = [&](size_t i) { return !(Pos{line, i} < s0) && Pos{line, i} < s1; };
             for (size_t i = rb; i < re;) {
                 ConsoleStyle st = cl.style_at(i);
@@ -422,7 +527,7 @@ void paint(Console* c) {
                     f = sel_text;
                     b = sel_back;
                 }
-                RECT r = {origin + c->xs[i], y, origin + c->xs[j], y + c->line_h};
+                RECT r = {origin + xs[i], y, origin + xs[j], y + c->line_h};
                 SetBkColor(dc, b);
                 if (b != back) ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
                 if (t[i] != u'\t') {
@@ -434,8 +539,8 @@ void paint(Console* c) {
                 }
                 i = j;
             }
-            if (sub + 1 == c->breaks.size() && line < s1.line && !(Pos{line, t.size()} < s0)) {
-                RECT r = {origin + c->xs[re], y, origin + c->xs[re] + c->ave_w / 2, y + c->line_h};
+            if (sub + 1 == breaks.size() && line < s1.line && !(Pos{line, t.size()} < s0)) {
+                RECT r = {origin + xs[re], y, origin + xs[re] + c->ave_w / 2, y + c->line_h};
                 SetBkColor(dc, sel_back);
                 ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
             }
@@ -604,6 +709,7 @@ LRESULT CALLBACK console_proc(HWND wnd, UINT msg, WPARAM w, LPARAM l) {
     }
     case EM_LIMITTEXT: c->limit = size_t(w); return 0;
 
+    case kConsoleBars: set_bar(c); return 0;
     case kConsoleAppend: {
         const auto* s = reinterpret_cast<const wchar_t*>(l);
         if (s) append(c, reinterpret_cast<const char16_t*>(s), size_t(lstrlenW(s)));
@@ -622,7 +728,7 @@ LRESULT CALLBACK console_proc(HWND wnd, UINT msg, WPARAM w, LPARAM l) {
         size_t dropped = c->text.set_max_lines(size_t(w));
         if (dropped) {
             c->anchor = c->caret = end_pos(c);
-            c->top_line = c->top_sub = 0;
+            c->top_line = c->top_sub = c->top_row = 0;
             relayout(c);
             set_top_row(c, long(c->total_rows));
         }

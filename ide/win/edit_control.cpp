@@ -52,7 +52,7 @@ void load_text(Edit* e, const char16_t* text, size_t n) {
     if (!e->doc.set_text(text, n)) MessageBeep(MB_ICONHAND);
     e->caret = e->anchor = 0;
     e->goal_x = -1;
-    e->error_line = -1;
+    e->error_line = e->run_line = -1;
     e->top_line = e->top_sub = 0;
     e->x_scroll = 0;
     view_relayout(e);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "scroll_bar.h"
 #include "syntax_colour.h"
 #include "text_model.h"
 
@@ -40,8 +41,7 @@ struct Edit {
     size_t top_line = 0, top_sub = 0;  // first visible row
     int x_scroll = 0;                  // pixels (no wrap)
     int extent = 0;                    // widest line seen, pixels
-    int bar_v[3] = {-1, -1, -1};       // what the scroll bars show: max, page, position
-    int bar_h[3] = {-1, -1, -1};
+    ScrollBar bar_v, bar_h;
     bool bars_posted = false;          // kEditBars is on its way
     RECT format = {};                  // text area in client coordinates
     bool format_set = false;           // EM_SETRECT gave it

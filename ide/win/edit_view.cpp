@@ -135,23 +135,6 @@ void walk_rows(const Edit* e, size_t* line, size_t* sub, long rows) {
     }
 }
 
-// Sets a bar only when what it shows changed: each change costs a redraw
-// of the bar, more than a typed key's whole repaint.
-void set_bar(Edit* e, int bar, int max, int page, int pos) {
-    int* last = bar == SB_VERT ? e->bar_v : e->bar_h;
-    if (last[0] == max && last[1] == page && last[2] == pos) return;
-    last[0] = max;
-    last[1] = page;
-    last[2] = pos;
-    SCROLLINFO si = {};
-    si.cbSize = sizeof si;
-    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    si.nMax = max;
-    si.nPage = UINT(page);
-    si.nPos = pos;
-    SetScrollInfo(e->wnd, bar, &si, TRUE);
-}
-
 // The bars follow the text once the window is idle again (kEditBars), so
 // that a key's message and repaint do not wait for them.
 void update_scroll_bars(Edit* e) {
@@ -262,9 +245,10 @@ void view_init(Edit* e) {
 
 void view_update_bars(Edit* e) {
     e->bars_posted = false;
-    set_bar(e, SB_VERT, int(std::min<size_t>(e->total_rows, INT_MAX) - 1), view_visible_rows(e), int(top_row(e)));
+    e->bar_v.set(e->wnd, SB_VERT, int(std::min<size_t>(e->total_rows, INT_MAX) - 1), view_visible_rows(e),
+                 int(top_row(e)));
     if (!e->wrap && (GetWindowLongW(e->wnd, GWL_STYLE) & WS_HSCROLL))
-        set_bar(e, SB_HORZ, e->extent + e->ave_w, area_width(e), e->x_scroll);
+        e->bar_h.set(e->wnd, SB_HORZ, e->extent + e->ave_w, area_width(e), e->x_scroll);
 }
 
 void view_free(Edit* e) {

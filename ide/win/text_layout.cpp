@@ -6,11 +6,13 @@ namespace {
 bool is_low(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 }  // namespace
 
-void measure_text(HDC dc, const char16_t* s, size_t n, int tab_px, std::vector<int>& xs, std::vector<int>& scratch) {
-    xs.assign(n + 1, 0);
+void measure_text(HDC dc, const char16_t* s, size_t n, int tab_px, std::vector<int>& xs, std::vector<int>& scratch,
+                  size_t from) {
+    if (from > n || xs.size() < from + 1) from = 0;
+    int x = from ? xs[from] : 0;
+    xs.resize(n + 1);
     if (tab_px < 1) tab_px = 1;
-    int x = 0;
-    for (size_t i = 0; i < n;) {
+    for (size_t i = from; i < n;) {
         if (s[i] == u'\t') {
             xs[i++] = x;
             x = (x / tab_px + 1) * tab_px;
@@ -36,9 +38,15 @@ void measure_text(HDC dc, const char16_t* s, size_t n, int tab_px, std::vector<i
     xs[n] = x;
 }
 
-void wrap_text(const char16_t* s, size_t n, const std::vector<int>& xs, int width, std::vector<size_t>& breaks) {
-    breaks.assign(1, 0);
-    for (size_t b = 0;;) {
+void wrap_text(const char16_t* s, size_t n, const std::vector<int>& xs, int width, std::vector<size_t>& breaks,
+               bool resume) {
+    if (!resume || breaks.empty()) breaks.assign(1, 0);
+    size_t b = breaks.back();
+    if (b > n) {
+        breaks.assign(1, 0);
+        b = 0;
+    }
+    for (;;) {
         size_t end = b;
         while (end < n && xs[end + 1] - xs[b] <= width) ++end;
         if (end >= n) return;

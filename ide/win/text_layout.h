@@ -11,12 +11,18 @@
 namespace zvs {
 
 // xs[i] = x of unit i from the line start in the DC's font, xs[n] = the
-// width; a tab reaches the next multiple of tab_px. scratch is reused.
-void measure_text(HDC dc, const char16_t* s, size_t n, int tab_px, std::vector<int>& xs, std::vector<int>& scratch);
+// width; a tab reaches the next multiple of tab_px. With `from` > 0, xs
+// already holds the first from + 1 entries (the text grew at its end).
+// scratch is reused.
+void measure_text(HDC dc, const char16_t* s, size_t n, int tab_px, std::vector<int>& xs, std::vector<int>& scratch,
+                  size_t from = 0);
 
 // Row starts of a measured line for rows of `width` pixels (the first is
 // 0): a row ends after its last blank when it has one, at least one
-// character goes on each row, and a surrogate pair is never split.
-void wrap_text(const char16_t* s, size_t n, const std::vector<int>& xs, int width, std::vector<size_t>& breaks);
+// character goes on each row, and a surrogate pair is never split. With
+// resume, breaks holds the rows of a shorter version of the line: only its
+// last row is laid out again.
+void wrap_text(const char16_t* s, size_t n, const std::vector<int>& xs, int width, std::vector<size_t>& breaks,
+               bool resume = false);
 
 }  // namespace zvs

@@ -7,6 +7,7 @@
 
 #include "dpi.h"
 #include "paint_buffer.h"
+#include "scroll_bar.h"
 #include "variable_rows.h"
 #include "window_class.h"
 #include "zvs_messages.h"
@@ -38,6 +39,8 @@ struct Vars {
     bool hex = false;
     bool focused = false;
     bool dragging = false;
+    ScrollBar bar_v, bar_h;
+    bool bars_posted = false;  // kVarBars is on its way
     HFONT font = nullptr;
     int line_h = 16, ave_w = 8;
 };
@@ -80,20 +83,20 @@ int content_width(const Vars* v) {
     return v->name_w + int(std::min<size_t>(widest, 4096)) * v->ave_w + kPad * 2;
 }
 
+// The bars catch up once the view is idle (kVarBars): while a run goes at
+// the Fast speed the view is shown new variables at every line.
 void update_bars(Vars* v) {
+    if (v->bars_posted) return;
+    v->bars_posted = true;
+    PostMessageW(v->wnd, kVarBars, 0, 0);
+}
+
+void set_bars(Vars* v) {
+    v->bars_posted = false;
     RECT r;
     GetClientRect(v->wnd, &r);
-    SCROLLINFO si = {};
-    si.cbSize = sizeof si;
-    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    si.nMax = int(v->list.empty() ? 0 : v->list.size() - 1);
-    si.nPage = UINT(visible_rows(v));
-    si.nPos = int(v->top);
-    SetScrollInfo(v->wnd, SB_VERT, &si, TRUE);
-    si.nMax = content_width(v);
-    si.nPage = UINT(r.right);
-    si.nPos = v->x_scroll;
-    SetScrollInfo(v->wnd, SB_HORZ, &si, TRUE);
+    v->bar_v.set(v->wnd, SB_VERT, int(v->list.empty() ? 0 : v->list.size() - 1), visible_rows(v), int(v->top));
+    v->bar_h.set(v->wnd, SB_HORZ, content_width(v), int(r.right), v->x_scroll);
 }
 
 void set_top(Vars* v, long top) {
@@ -384,6 +387,7 @@ LRESULT CALLBACK vars_proc(HWND wnd, UINT msg, WPARAM w, LPARAM l) {
         return 0;
     case WM_GETFONT: return reinterpret_cast<LRESULT>(v->font);
 
+    case kVarBars: set_bars(v); return 0;
     case kVarShowScope:
         v->rows = snapshot_variables(reinterpret_cast<const ksc::Scope*>(l));
         rebuild(v);

@@ -37,6 +37,7 @@ constexpr UINT kConsoleResetInput = WM_APP + 109;  // 32877
 constexpr UINT kConsoleStartInput = WM_APP + 110;  // 32878: wParam 1
 constexpr UINT kConsoleInputPending = WM_APP + 111;  // 32879: 1 while the line is unfinished
 constexpr UINT kConsoleInputText = WM_APP + 112;   // 32880: the entered text
+constexpr UINT kConsoleBars = WM_APP + 114;        // 32882: posted to itself: the scroll bar follows
 
 // Variable view ("VariableViewClass").
 constexpr UINT kVarHasSelection = WM_APP + 107;    // 32875
@@ -46,6 +47,7 @@ constexpr UINT kVarGetNameWidth = WM_APP + 112;    // 32880
 constexpr UINT kVarSetNameCaption = WM_APP + 113;  // 32881: lParam text
 constexpr UINT kVarSetValueCaption = WM_APP + 114; // 32882: lParam text
 constexpr UINT kVarHexMode = WM_APP + 115;         // 32883: wParam 0/1
+constexpr UINT kVarBars = WM_APP + 117;            // 32885: posted to itself: the scroll bars follow
 // WM_GETTEXT of the variable view gives the rows as shown, one a line: a
 // space per level of nesting, then "name<TAB>value".
 
