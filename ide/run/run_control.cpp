@@ -248,16 +248,14 @@ RunControl::Snapshot RunControl::snapshot() {
     return Snapshot{step_, go_, stop_, wait_, target_};
 }
 
-bool RunControl::wait_for_go(int ms) {
+void RunControl::wait_for_go(int ms) {
     Guard g(lock_);
     if (ms < 0) {
         while (!go_) wake_.wait_for(g, milliseconds(kPollMs));
         go_ = false;
-        return true;
+        return;
     }
-    // A delay ends early for a stop or a switch to stepping.
     wake_.wait_for(g, milliseconds(ms), [this] { return stop_ || step_; });
-    return false;
 }
 
 int RunControl::hook_entry(ksc::Scope* scope, const ksc::SyntaxNode* node, void* ctx) {

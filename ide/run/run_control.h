@@ -98,8 +98,9 @@ private:
     void changed();
     int hook(ksc::Scope* scope, const ksc::SyntaxNode* node);
     static int hook_entry(ksc::Scope* scope, const ksc::SyntaxNode* node, void* ctx);
-    // Waits until a step is released or the time is up; true when released.
-    bool wait_for_go(int ms);
+    // Waits until a step is released (ms < 0), or ms have passed or a stop
+    // or a switch to stepping came.
+    void wait_for_go(int ms);
 
     static RunControl* of(ksc::Scope* scope);
     static int32_t KSC_STDCALL builtin_print(ksc::Scope*, ksc::Node* args, ksc::Node* result, char16_t*);

@@ -1,5 +1,7 @@
 #include "edit_rules.h"
 
+#include <algorithm>
+
 namespace zvs {
 
 namespace {
@@ -141,10 +143,15 @@ bool find_text(const char16_t* text, size_t len, const char16_t* needle, size_t 
     };
     size_t last = len - n;  // the last place a match can start
     if (from > len) from = len;
-    for (size_t i = from; i <= last; ++i)
-        if (match_at(i)) return *found = i, true;
-    for (size_t i = 0; i < from && i <= last; ++i)
-        if (match_at(i)) return *found = i, true;
+    for (size_t pass = 0; pass < 2; ++pass) {
+        size_t begin = pass ? 0 : from, end = pass ? std::min(from, last + 1) : last + 1;  // then wrap around
+        for (size_t i = begin; i < end; ++i) {
+            if (match_at(i)) {
+                *found = i;
+                return true;
+            }
+        }
+    }
     return false;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "clipboard.h"
 #include "console_text.h"
 #include "paint_buffer.h"
 #include "scroll_bar.h"
@@ -184,29 +185,9 @@ void set_bar(Console* c) {
     c->bar.set(c->wnd, SB_VERT, int(c->total_rows ? c->total_rows - 1 : 0), visible_rows(c), int(c->top_row));
 }
 
-// Moves (line, sub) by rows from the first visible row (stopping at the
-// ends); the absolute row is kept along.
+// Moves (line, sub) by rows, stopping at the first and the last row.
 void walk(const Console* c, size_t* line, size_t* sub, long rows) {
-    for (; rows > 0; --rows) {
-        if (*sub + 1 < c->rows[*line]) {
-            ++*sub;
-        } else if (*line + 1 < c->rows.size()) {
-            ++*line;
-            *sub = 0;
-        } else {
-            return;
-        }
-    }
-    for (; rows < 0; ++rows) {
-        if (*sub > 0) {
-            --*sub;
-        } else if (*line > 0) {
-            --*line;
-            *sub = c->rows[*line] ? c->rows[*line] - 1 : 0;
-        } else {
-            return;
-        }
-    }
+    walk_rows(c->rows.size(), [c](size_t l) { return c->rows[l]; }, line, sub, rows);
 }
 
 // The top row `row` rows from the first, kept so that the last row can be
@@ -314,14 +295,7 @@ std::u16string selected_text(const Console* c) {
 
 void copy(Console* c) {
     std::u16string s = selected_text(c);
-    if (s.empty() || !OpenClipboard(c->wnd)) return;
-    EmptyClipboard();
-    if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (s.size() + 1) * sizeof(wchar_t))) {
-        memcpy(GlobalLock(mem), s.c_str(), (s.size() + 1) * sizeof(wchar_t));
-        GlobalUnlock(mem);
-        if (!SetClipboardData(CF_UNICODETEXT, mem)) GlobalFree(mem);
-    }
-    CloseClipboard();
+    if (!s.empty()) zv::ui::set_clipboard_text(c->wnd, std::wstring(s.begin(), s.end()));
 }
 
 // Appends text (with formatting codes) and keeps rows, positions and the
@@ -416,19 +390,14 @@ void on_char(Console* c, wchar_t ch) {
     type_unit(c, char16_t(ch));
 }
 
+// Pastes the clipboard's first line into the input line, as if typed.
 void paste(Console* c) {
-    if (!c->input_mode || !OpenClipboard(c->wnd)) return;
-    std::u16string s;
-    if (HANDLE mem = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* p = static_cast<const char16_t*>(GlobalLock(mem))) {
-            size_t room = GlobalSize(mem) / sizeof(char16_t);
-            for (size_t i = 0; i < room && p[i] && p[i] != u'\r' && p[i] != u'\n'; ++i) s += p[i];
-            GlobalUnlock(mem);
-        }
+    std::wstring s;
+    if (!c->input_mode || !zv::ui::get_clipboard_text(c->wnd, &s)) return;
+    for (wchar_t u : s) {
+        if (u == L'\r' || u == L'\n') break;
+        if (u >= 0x20 || u == L'\t') type_unit(c, char16_t(u));
     }
-    CloseClipboard();
-    for (char16_t u : s)
-        if (u >= 0x20 || u == u'\t') type_unit(c, u);
 }
 
 void move(Console* c, Pos to, bool extend) { select(c, extend ? c->anchor : to, to); }
@@ -622,14 +591,7 @@ LRESULT CALLBACK console_proc(HWND wnd, UINT msg, WPARAM w, LPARAM l) {
         case SB_TOP: set_top_row(c, 0); break;
         case SB_BOTTOM: set_top_row(c, long(c->total_rows)); break;
         case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: {
-            SCROLLINFO si = {};
-            si.cbSize = sizeof si;
-            si.fMask = SIF_TRACKPOS;
-            GetScrollInfo(wnd, SB_VERT, &si);
-            set_top_row(c, si.nTrackPos);
-            break;
-        }
+        case SB_THUMBPOSITION: set_top_row(c, track_position(wnd, SB_VERT)); break;
         }
         place_caret(c);
         return 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "clipboard.h"
 #include "edit_rules.h"
 #include "edit_state.h"
 #include "window_class.h"
@@ -108,17 +109,11 @@ void set_read_only(Edit* e, bool on) {
     SetWindowLongW(e->wnd, GWL_STYLE, on ? style | ES_READONLY : style & ~ES_READONLY);
 }
 
-// Scrolls by lines for EM_SCROLL; the rows moved in the low word.
+// EM_SCROLL: lines or pages up or down; the lines moved in the low word.
 LRESULT scroll_by(Edit* e, int code) {
+    if (code != SB_LINEUP && code != SB_LINEDOWN && code != SB_PAGEUP && code != SB_PAGEDOWN) return 0;
     size_t before = e->top_line;
-    long page = std::max(1, view_visible_rows(e) - 1);
-    switch (code) {
-    case SB_LINEUP: view_scroll_rows(e, -1); break;
-    case SB_LINEDOWN: view_scroll_rows(e, 1); break;
-    case SB_PAGEUP: view_scroll_rows(e, -page); break;
-    case SB_PAGEDOWN: view_scroll_rows(e, page); break;
-    default: return 0;
-    }
+    view_on_vscroll(e, code);
     return MAKELRESULT(WORD(long(e->top_line) - long(before)), TRUE);
 }
 
@@ -423,16 +418,10 @@ void edit_select(Edit* e, size_t anchor, size_t caret, bool keep_goal) {
 
 void edit_copy(Edit* e) {
     size_t b = sel_begin(e), n = sel_end(e) - b;
-    if (n == 0 || !OpenClipboard(e->wnd)) return;
-    EmptyClipboard();
-    if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (n + 1) * sizeof(wchar_t))) {
-        auto* p = static_cast<char16_t*>(GlobalLock(mem));
-        e->doc.copy(b, n, p);
-        p[n] = 0;
-        GlobalUnlock(mem);
-        if (!SetClipboardData(CF_UNICODETEXT, mem)) GlobalFree(mem);
-    }
-    CloseClipboard();
+    if (n == 0) return;
+    std::wstring text(n, L'\0');
+    e->doc.copy(b, n, reinterpret_cast<char16_t*>(&text[0]));
+    zv::ui::set_clipboard_text(e->wnd, text);
 }
 
 void edit_clear(Edit* e) {
@@ -446,19 +435,9 @@ void edit_cut(Edit* e) {
 }
 
 void edit_paste(Edit* e) {
-    if (e->read_only || !OpenClipboard(e->wnd)) return;
-    if (HANDLE mem = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* p = static_cast<const char16_t*>(GlobalLock(mem))) {
-            size_t room = GlobalSize(mem) / sizeof(char16_t), n = 0;
-            while (n < room && p[n]) ++n;
-            std::u16string text(p, n);  // the clipboard is closed before the edit notifies anyone
-            GlobalUnlock(mem);
-            CloseClipboard();
-            edit_replace(e, sel_begin(e), sel_end(e), text.data(), text.size());
-            return;
-        }
-    }
-    CloseClipboard();
+    std::wstring text;
+    if (e->read_only || !zv::ui::get_clipboard_text(e->wnd, &text)) return;
+    edit_replace(e, sel_begin(e), sel_end(e), reinterpret_cast<const char16_t*>(text.data()), text.size());
 }
 
 void edit_undo(Edit* e, bool redo) {

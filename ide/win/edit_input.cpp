@@ -137,10 +137,9 @@ void input_key(Edit* e, WPARAM key) {
     case VK_DELETE:
         if (shift) {
             edit_cut(e);
-        } else if (e->read_only) {
         } else if (sel_end(e) > sel_begin(e)) {
             edit_clear(e);
-        } else if (e->caret < len) {
+        } else if (e->caret < len && !e->read_only) {
             edit_replace(e, e->caret, next_char(e->doc, e->caret), u"", 0);
         }
         return;

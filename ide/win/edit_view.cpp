@@ -109,30 +109,8 @@ long row_of_line(const Edit* e, size_t line) {
 }
 
 // Moves (line, sub) by rows, stopping at the first and the last row.
-void walk_rows(const Edit* e, size_t* line, size_t* sub, long rows) {
-    size_t count = e->doc.line_count();
-    while (rows > 0) {
-        if (*sub + 1 < rows_of(e, *line)) {
-            ++*sub;
-        } else if (*line + 1 < count) {
-            ++*line;
-            *sub = 0;
-        } else {
-            return;
-        }
-        --rows;
-    }
-    while (rows < 0) {
-        if (*sub > 0) {
-            --*sub;
-        } else if (*line > 0) {
-            --*line;
-            *sub = rows_of(e, *line) - 1;
-        } else {
-            return;
-        }
-        ++rows;
-    }
+void walk(const Edit* e, size_t* line, size_t* sub, long rows) {
+    walk_rows(e->doc.line_count(), [e](size_t l) { return rows_of(e, l); }, line, sub, rows);
 }
 
 // The bars follow the text once the window is idle again (kEditBars), so
@@ -345,7 +323,7 @@ void view_set_top(Edit* e, size_t line, size_t sub) {
     if (sub >= rows_of(e, line)) sub = rows_of(e, line) - 1;
     // No further than the last row at the bottom.
     size_t last_line = count - 1, last_sub = rows_of(e, last_line) - 1;
-    walk_rows(e, &last_line, &last_sub, -(view_visible_rows(e) - 1));
+    walk(e, &last_line, &last_sub, -(view_visible_rows(e) - 1));
     if (line > last_line || (line == last_line && sub > last_sub)) {
         line = last_line;
         sub = last_sub;
@@ -374,7 +352,7 @@ void view_set_top(Edit* e, size_t line, size_t sub) {
 
 void view_scroll_rows(Edit* e, long rows) {
     size_t line = e->top_line, sub = e->top_sub;
-    walk_rows(e, &line, &sub, rows);
+    walk(e, &line, &sub, rows);
     view_set_top(e, line, sub);
 }
 
@@ -399,14 +377,7 @@ void view_on_vscroll(Edit* e, int code) {
     case SB_TOP: view_set_top(e, 0, 0); break;
     case SB_BOTTOM: view_set_top(e, e->doc.line_count() - 1, 0); break;
     case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: {
-        SCROLLINFO si = {};
-        si.cbSize = sizeof si;
-        si.fMask = SIF_TRACKPOS;
-        GetScrollInfo(e->wnd, SB_VERT, &si);
-        view_scroll_rows(e, long(si.nTrackPos) - long(top_row(e)));
-        break;
-    }
+    case SB_THUMBPOSITION: view_scroll_rows(e, long(track_position(e->wnd, SB_VERT)) - long(top_row(e))); break;
     }
 }
 
@@ -420,14 +391,7 @@ void view_on_hscroll(Edit* e, int code) {
     case SB_LEFT: view_scroll_x(e, 0); break;
     case SB_RIGHT: view_scroll_x(e, e->extent); break;
     case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: {
-        SCROLLINFO si = {};
-        si.cbSize = sizeof si;
-        si.fMask = SIF_TRACKPOS;
-        GetScrollInfo(e->wnd, SB_HORZ, &si);
-        view_scroll_x(e, si.nTrackPos);
-        break;
-    }
+    case SB_THUMBPOSITION: view_scroll_x(e, track_position(e->wnd, SB_HORZ)); break;
     }
 }
 
@@ -521,7 +485,7 @@ size_t view_offset_at(Edit* e, POINT p, bool* margin) {
     *margin = e->margin_w > 0 && p.x < area.left - kPad;
     long row = p.y >= area.top ? (p.y - area.top) / e->line_h : -1 - (area.top - p.y - 1) / e->line_h;
     size_t line = e->top_line, sub = e->top_sub;
-    walk_rows(e, &line, &sub, row);
+    walk(e, &line, &sub, row);
     measure_line(e, line);
     std::vector<size_t> breaks;
     wrap_breaks(e, breaks);

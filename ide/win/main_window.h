@@ -45,6 +45,7 @@ struct MainWindow {
     HFONT font = nullptr;
     std::unique_ptr<RunControl> run;
     HANDLE worker = nullptr;
+    bool stopping = false;  // a second Stop waits for the worker
     std::u16string status_texts[4];  // strings 13-16, loaded on the window thread
     HWND find_dialog = nullptr;
     FINDREPLACEW find = {};
@@ -75,7 +76,8 @@ void show_tutorial_prompt(MainWindow* w);
 void create_run_control(MainWindow* w);
 // Starts the worker unless one exists.
 void start_worker(MainWindow* w);
-// The second Stop: ends the worker at once.
+// The second Stop: ends the run at once (the worker within a grace time,
+// else outright).
 void kill_worker(MainWindow* w);
 void worker_finished(MainWindow* w);
 

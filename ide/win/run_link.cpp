@@ -14,6 +14,7 @@ namespace zvs {
 namespace {
 
 constexpr unsigned kWorkerStack = 16u << 20;  // the engine recurses: as much as zvs_cmd's main thread
+constexpr DWORD kGraceMs = 1500;              // a second Stop waits this long for the run to end itself
 
 MainWindow* main_of(void* ctx) { return static_cast<MainWindow*>(ctx); }
 
@@ -73,6 +74,25 @@ void terminate_worker(void* arg) {
     WaitForSingleObject(w->worker, 5000);
 }
 
+BOOL CALLBACK close_window(HWND window, LPARAM) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+// Waits up to ms for the worker to end, serving the messages it sends
+// meanwhile (its last reports) but nothing else. True when it ended.
+bool wait_for_worker(HANDLE worker, DWORD ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD spent = GetTickCount() - start;
+        if (spent >= ms) return WaitForSingleObject(worker, 0) == WAIT_OBJECT_0;
+        DWORD r = MsgWaitForMultipleObjects(1, &worker, FALSE, ms - spent, QS_SENDMESSAGE);
+        if (r == WAIT_OBJECT_0) return true;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 }  // namespace
 
 void create_run_control(MainWindow* w) {
@@ -90,14 +110,28 @@ void start_worker(MainWindow* w) {
         _beginthreadex(nullptr, kWorkerStack, worker_main, w, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
 }
 
+// A run that does not come back from a library call is mostly waiting in a
+// dialog or a message box of its own: those are closed (and a modal loop
+// told to quit), and the stop request already pending ends the run as soon
+// as the call returns. Only a worker still busy after the grace time is
+// ended outright: under Wine a thread ended in the middle of its windows'
+// work can leave the window thread waiting for it for good.
 void kill_worker(MainWindow* w) {
     if (!w->worker) return;
-    w->run->kill(terminate_worker, w);
+    DWORD id = GetThreadId(w->worker);
+    EnumThreadWindows(id, close_window, 0);
+    PostThreadMessageW(id, WM_QUIT, 0, 0);
+    w->stopping = true;  // the worker's own end leaves the handle to us
+    bool ended = wait_for_worker(w->worker, kGraceMs);
+    w->stopping = false;
+    if (!ended) w->run->kill(terminate_worker, w);
     CloseHandle(w->worker);
     w->worker = nullptr;
+    update_menus(w);
 }
 
 void worker_finished(MainWindow* w) {
+    if (w->stopping) return;
     if (w->worker) CloseHandle(w->worker);
     w->worker = nullptr;
     update_menus(w);

@@ -28,4 +28,13 @@ struct ScrollBar {
     }
 };
 
+// Where the user drags the bar's thumb.
+inline int track_position(HWND window, int bar) {
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_TRACKPOS;
+    GetScrollInfo(window, bar, &si);
+    return si.nTrackPos;
+}
+
 }  // namespace zvs

@@ -25,4 +25,32 @@ void measure_text(HDC dc, const char16_t* s, size_t n, int tab_px, std::vector<i
 void wrap_text(const char16_t* s, size_t n, const std::vector<int>& xs, int width, std::vector<size_t>& breaks,
                bool resume = false);
 
+// Moves a row, given as a line and a row of it, by `rows` (negative: up),
+// stopping at the first and the last row; rows_of(line) is a line's number
+// of rows, lines the number of lines.
+template <class RowsOf>
+void walk_rows(size_t lines, const RowsOf& rows_of, size_t* line, size_t* sub, long rows) {
+    for (; rows > 0; --rows) {
+        if (*sub + 1 < rows_of(*line)) {
+            ++*sub;
+        } else if (*line + 1 < lines) {
+            ++*line;
+            *sub = 0;
+        } else {
+            return;
+        }
+    }
+    for (; rows < 0; ++rows) {
+        if (*sub > 0) {
+            --*sub;
+        } else if (*line > 0) {
+            --*line;
+            size_t n = rows_of(*line);
+            *sub = n ? n - 1 : 0;
+        } else {
+            return;
+        }
+    }
+}
+
 }  // namespace zvs

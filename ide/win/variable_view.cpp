@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "clipboard.h"
 #include "dpi.h"
 #include "paint_buffer.h"
 #include "scroll_bar.h"
@@ -159,15 +160,9 @@ std::u16string shown_text(const Vars* v) {
 }
 
 void copy(Vars* v) {
-    if (v->selected < 0 || !OpenClipboard(v->wnd)) return;
+    if (v->selected < 0) return;
     std::u16string s = row_text(v, size_t(v->selected));
-    EmptyClipboard();
-    if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (s.size() + 1) * sizeof(wchar_t))) {
-        memcpy(GlobalLock(mem), s.c_str(), (s.size() + 1) * sizeof(wchar_t));
-        GlobalUnlock(mem);
-        if (!SetClipboardData(CF_UNICODETEXT, mem)) GlobalFree(mem);
-    }
-    CloseClipboard();
+    zv::ui::set_clipboard_text(v->wnd, std::wstring(s.begin(), s.end()));
 }
 
 bool near_divider(const Vars* v, int x) { return abs(x + v->x_scroll - v->name_w) <= kGrip; }
@@ -276,10 +271,6 @@ void on_key(Vars* v, WPARAM key) {
 }
 
 void on_scroll(Vars* v, int bar, int code) {
-    SCROLLINFO si = {};
-    si.cbSize = sizeof si;
-    si.fMask = SIF_TRACKPOS;
-    GetScrollInfo(v->wnd, bar, &si);
     if (bar == SB_VERT) {
         long page = std::max(1, visible_rows(v) - 1), top = long(v->top);
         switch (code) {
@@ -288,7 +279,7 @@ void on_scroll(Vars* v, int bar, int code) {
         case SB_PAGEUP: set_top(v, top - page); break;
         case SB_PAGEDOWN: set_top(v, top + page); break;
         case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: set_top(v, si.nTrackPos); break;
+        case SB_THUMBPOSITION: set_top(v, track_position(v->wnd, SB_VERT)); break;
         }
     } else {
         RECT r;
@@ -299,7 +290,7 @@ void on_scroll(Vars* v, int bar, int code) {
         case SB_PAGELEFT: set_x(v, v->x_scroll - r.right); break;
         case SB_PAGERIGHT: set_x(v, v->x_scroll + r.right); break;
         case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: set_x(v, si.nTrackPos); break;
+        case SB_THUMBPOSITION: set_x(v, track_position(v->wnd, SB_HORZ)); break;
         }
     }
 }

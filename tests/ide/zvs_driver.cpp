@@ -118,6 +118,9 @@ void Zvs::selection(DWORD* begin, DWORD* end) const {
 void Zvs::command(WORD id) const { PostMessageW(main, WM_COMMAND, id, 0); }
 
 void Zvs::settle() const {
+    // Posted commands wait behind sent messages: idle first, then a round
+    // trip for what the commands sent in turn.
+    WaitForInputIdle(process_.hProcess, 10000);
     send(main, WM_NULL);
     send(main, WM_NULL);
 }
