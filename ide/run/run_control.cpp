@@ -49,15 +49,17 @@ bool RunControl::exec() {
     return false;
 }
 
+bool RunControl::start_stepping() {
+    step_ = true;
+    go_ = false;
+    changed();
+    return true;  // the caller starts the worker
+}
+
 bool RunControl::step_exec() {
     Guard g(lock_);
     target_ = -1;
-    if (!running_) {
-        step_ = true;
-        go_ = false;
-        changed();
-        return true;
-    }
+    if (!running_) return start_stepping();
     if (step_) {
         go_ = true;
     } else {
@@ -72,12 +74,7 @@ bool RunControl::step_exec() {
 bool RunControl::run_to(long line) {
     Guard g(lock_);
     target_ = line;
-    if (!running_) {
-        step_ = true;
-        go_ = false;
-        changed();
-        return true;
-    }
+    if (!running_) return start_stepping();
     if (step_) {
         step_ = false;
         go_ = true;

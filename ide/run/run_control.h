@@ -93,6 +93,8 @@ private:
         long target;
     };
     Snapshot snapshot();
+    // A run about to start in step mode (under the lock).
+    bool start_stepping();
     // Keeps free_run_ in step with the fields; called under the lock after
     // every change of step, stop, wait or target line.
     void changed();
