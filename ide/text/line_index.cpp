@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace zvs {
 
@@ -21,6 +22,14 @@ bool starts_line(const char16_t* text, size_t n, size_t s) {
 }  // namespace
 
 LineIndex::~LineIndex() { free(starts_); }
+
+void LineIndex::swap(LineIndex& o) {
+    std::swap(starts_, o.starts_);
+    std::swap(count_, o.count_);
+    std::swap(cap_, o.cap_);
+    std::swap(from_, o.from_);
+    std::swap(delta_, o.delta_);
+}
 
 bool LineIndex::reserve(size_t n) {
     if (n <= cap_) return true;

@@ -34,6 +34,8 @@ public:
     // cannot fail. False when memory runs out.
     bool reserve_for(const char16_t* s, size_t n);
 
+    void swap(LineIndex& other);
+
     size_t count() const { return count_; }
     size_t start(size_t line) const { return line >= from_ ? starts_[line] + delta_ : starts_[line]; }
     // The line holding offset (the last line for offsets at or past its start).

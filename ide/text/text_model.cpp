@@ -21,11 +21,9 @@ char16_t* copy_units(const char16_t* s, size_t n) {
 bool TextModel::init() { return store_.init() && lines_.build(u"", 0); }
 
 bool TextModel::set_text(const char16_t* s, size_t n) {
-    if (!lines_.build(s, n)) return false;
-    if (!store_.assign(s, n)) {
-        lines_.build(store_.committed(), store_.length());  // the old text stays; re-index it
-        return false;
-    }
+    LineIndex lines;
+    if (!lines.build(s, n) || !store_.assign(s, n)) return false;  // the old text and index stay
+    lines_.swap(lines);
     undo_.clear(false);
     join_request_ = pending_joined_ = false;
     return true;
@@ -126,6 +124,7 @@ bool TextModel::apply(const UndoRecord& rec, bool forward, size_t* caret, Span* 
         update_lines(rec.pos, 0, rec.len);
         *caret = rec.pos + rec.len;
     } else {
+        if (!lines_.reserve_for(u"", 0)) return false;
         store_.erase_committed(rec.pos, rec.len);
         update_lines(rec.pos, rec.len, 0);
         *caret = rec.pos;
