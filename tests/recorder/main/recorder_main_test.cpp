@@ -60,7 +60,7 @@ void answer_name(HWND dialog, const wchar_t* name) {
 
 // The message box the process shows next, as "caption|text", answered.
 std::wstring answer_box(const Recorder& r, int button = IDOK, const wchar_t* caption = nullptr) {
-    HWND box = r.dialog(caption, 15000);
+    HWND box = r.message_box(caption, 15000);
     if (!box) return L"[no box]";
     std::wstring seen = title_of(box) + L"|" + box_text(box);
     press(box, button);
@@ -134,6 +134,170 @@ TEST_F(RecorderTest, StartsOnceAndHandsItsCommandLineToTheFirstInstance) {
     EXPECT_EQ(folder.entry_setting("wait.ksc.ini", "STATS", "script"), "1");
     r.command(kExit);
     EXPECT_EQ(r.wait(), "0");
+}
+
+void select(const Recorder& r, const wchar_t* name) { r.select_row(r.row_of(name)); }
+
+void front(const Recorder& r) {
+    SetForegroundWindow(r.main);
+    eventually([&] { return GetForegroundWindow() == r.main; }, 5000);
+}
+
+// Real input on the list: rows are 65 pixels high at 100 %.
+POINT on_row(const Recorder& r, int row, int y_in_row = 32, int x = 150) {
+    POINT p = {x, row * 65 + y_in_row};
+    ClientToScreen(r.list, &p);
+    return p;
+}
+
+void settle(const Recorder& r) {
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(r.list, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+}
+
+// A real pointer move (SetCursorPos alone may move no window's mouse).
+void move_to(const Recorder& r, POINT p) {
+    int cx = GetSystemMetrics(SM_CXSCREEN) - 1, cy = GetSystemMetrics(SM_CYSCREEN) - 1;
+    mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, DWORD(p.x * 65535 / cx), DWORD(p.y * 65535 / cy), 0, 0);
+    eventually([&] {
+        POINT at;
+        GetCursorPos(&at);
+        return at.x == p.x && at.y == p.y;
+    }, 2000);
+    settle(r);
+}
+
+// Drags with the left button from one row onto a place of another, with a
+// key held (0: none).
+void drag(const Recorder& r, int from, int to, int y_in_row, BYTE held = 0) {
+    front(r);
+    move_to(r, on_row(r, from));
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    settle(r);
+
+    if (held) key(held, true);
+    POINT a = on_row(r, from), b = on_row(r, to, y_in_row);
+    for (int i = 1; i <= 4; ++i) move_to(r, POINT{a.x + (b.x - a.x) * i / 4, a.y + (b.y - a.y) * i / 4});
+    settle(r);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    settle(r);
+    if (held) key(held, false);
+}
+
+
+TEST_F(RecorderTest, ChangesTheStoreThroughMenusKeysAndDrags) {
+    UserFolder folder("zarvo-bot-store");
+    folder.put("a.ksc", "a\r\n");
+    folder.put("b.ksc", "b\r\n");
+    folder.put("G/c.ksc", "c\r\n");
+    Recorder r(folder);
+    ASSERT_TRUE(r.started());
+    fs::path data = folder.data();
+    front(r);
+
+    // F2 renames; the name dialog refuses what the store refuses and stays.
+    select(r, L"a");
+    tap(VK_F2);
+    HWND d = r.dialog(L"名前の変更");
+    ASSERT_TRUE(d);
+    answer_name(d, L"b");
+    EXPECT_EQ(answer_box(r, IDOK, L"名前の変更"), L"名前の変更|すでに同じ名前が存在します。");
+    answer_name(d, L"x:y");
+    EXPECT_THAT(narrow(answer_box(r, IDOK, L"名前の変更")), HasSubstr("名前に次の文字は使えません。"));
+    answer_name(d, L"Alpha");
+    EXPECT_TRUE(eventually([&] { return fs::exists(data / "Alpha.ksc"); }));
+    EXPECT_FALSE(fs::exists(data / "a.ksc"));
+    EXPECT_EQ(r.row_name(r.selected_row()), L"Alpha");
+
+    // New group and script from the menu, beside the selected entry.
+    r.command(kNewGroup);
+    answer_name(r.dialog(L"新しいグループの作成"), L"Reports");
+    EXPECT_TRUE(eventually([&] { return fs::is_directory(data / "Reports"); }));
+    EXPECT_EQ(r.row_of(L"Reports"), r.row_of(L"Alpha") + 1);
+    r.command(kNewScript);
+    answer_name(r.dialog(L"新しいスクリプトの作成"), L"Notes");
+    EXPECT_TRUE(eventually([&] { return read(data / "Notes.ksc") == "#import(\"DESKOPS\")\r\n\r\n"; }));
+
+    // Ctrl+D copies beside the source; Alt+Down moves.
+    select(r, L"Alpha");
+    front(r);
+    key(VK_CONTROL, true);
+    tap('D');
+    key(VK_CONTROL, false);
+    EXPECT_TRUE(eventually([&] { return fs::exists(data / fs::u8path("Alpha - コピー.ksc")); }));
+    EXPECT_EQ(r.row_of(L"Alpha - コピー"), r.row_of(L"Alpha") + 1);
+    select(r, L"Alpha");
+    int before = r.row_of(L"Alpha");
+    key(VK_MENU, true);
+    tap(VK_DOWN);
+    key(VK_MENU, false);
+    EXPECT_TRUE(eventually([&] { return r.row_of(L"Alpha") == before + 1; }));
+
+    // Drags: b into the open group G (dropped on G's lower half), a copy of
+    // c to the very top (Ctrl, upper half of the first row), Notes grouped
+    // with Alpha (Shift) into a new group.
+    r.select_row(-1);
+    drag(r, r.row_of(L"b"), r.row_of(L"G"), 50);
+    EXPECT_TRUE(eventually([&] { return fs::exists(data / "G" / "b.ksc"); }));
+    EXPECT_FALSE(fs::exists(data / "b.ksc"));
+    EXPECT_EQ(r.row_of(L"b"), r.row_of(L"G") + 1);
+    drag(r, r.row_of(L"c"), 0, 10, VK_CONTROL);
+    EXPECT_TRUE(eventually([&] { return fs::exists(data / "c.ksc"); }));
+    EXPECT_TRUE(fs::exists(data / "G" / "c.ksc"));
+    EXPECT_EQ(r.row_name(0), L"c");
+    drag(r, r.row_of(L"Notes"), r.row_of(L"Alpha"), 40, VK_SHIFT);
+    answer_name(r.dialog(L"新しいグループの作成"), L"Pair");
+    EXPECT_TRUE(eventually([&] { return fs::exists(data / "Pair" / "Notes.ksc"); }));
+    EXPECT_TRUE(fs::exists(data / "Pair" / "Alpha.ksc"));
+    EXPECT_EQ(r.row_of(L"Alpha"), r.row_of(L"Pair") + 1);  // the target first,
+    EXPECT_EQ(r.row_of(L"Notes"), r.row_of(L"Pair") + 2);  // then the dragged entry
+
+    // Delete asks first; Shift+Delete deletes outright.
+    select(r, L"Alpha - コピー");
+    front(r);
+    tap(VK_DELETE);
+    EXPECT_EQ(answer_box(r, IDNO, L"削除"),
+              L"削除|「Alpha - コピー」を削除しますか？\n\nシナリオの構成ファイルはごみ箱に移動されます。");
+    EXPECT_TRUE(fs::exists(data / fs::u8path("Alpha - コピー.ksc")));
+    tap(VK_DELETE);
+    answer_box(r, IDYES, L"削除");
+    EXPECT_TRUE(eventually([&] { return !fs::exists(data / fs::u8path("Alpha - コピー.ksc")); }));
+    select(r, L"c");
+    front(r);
+    key(VK_SHIFT, true);
+    tap(VK_DELETE);
+    key(VK_SHIFT, false);
+    EXPECT_EQ(answer_box(r, IDYES, L"削除"), L"削除|「c」を完全に削除しますか？");
+    EXPECT_TRUE(eventually([&] { return !fs::exists(data / "c.ksc"); }));
+
+    // Keys move the selection; a file put there by hand appears on F5.
+    front(r);
+    tap(VK_END);
+    EXPECT_TRUE(eventually([&] { return r.selected_row() == r.rows() - 1; }));
+    tap(VK_HOME);
+    tap(VK_DOWN);
+    EXPECT_TRUE(eventually([&] { return r.selected_row() == 1; }));
+    tap(VK_ESCAPE);
+    EXPECT_TRUE(eventually([&] { return r.selected_row() == -1; }));
+    folder.put("x.ksc", "");
+    tap(VK_F5);
+    EXPECT_TRUE(eventually([&] { return r.row_of(L"x") >= 0; }));
+
+    // The call key dialog stores the key (Ctrl+Alt+K) and the list shows it.
+    select(r, L"x");
+    r.command(kCallKey);
+    d = r.dialog(L"呼び出しキーの設定");
+    ASSERT_TRUE(d);
+    SendMessageW(GetDlgItem(d, 1012), WM_USER + 1 /* HKM_SETHOTKEY */, MAKEWORD('K', 2 | 4), 0);
+    press(d, IDOK);
+    EXPECT_EQ(folder.entry_setting("x.ksc.ini", "HOTKEY", "modifiers"), "3");
+    EXPECT_EQ(folder.entry_setting("x.ksc.ini", "HOTKEY", "virtkey"), "75");
+
+    r.command(kExit);
+    EXPECT_EQ(r.wait(), "0");
+    // The list files keep the order: the new group came right after its target.
+    std::string top = read(folder.path() / "data.lst");
+    EXPECT_LT(top.find("P\0a\0i\0r"), top.find("R\0e\0p\0o\0r\0t\0s"));
 }
 
 }  // namespace
