@@ -153,7 +153,7 @@ LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_COPYDATA: return on_copy_data(w, reinterpret_cast<const COPYDATASTRUCT*>(lp));
     case WM_HOTKEY:
-        if (int(wp) == kStopHotKey)
+        if (is_stop_hot_key(int(wp)))
             w->player->stop();
         else
             on_call_key(w, int(wp));
@@ -233,6 +233,11 @@ void MainWindow::rebuild_list(ScenarioEntry* select) {
 }
 
 int MainWindow::show(const Message& m, UINT type, HWND owner) const {
+    if (!message_row(m.number)) {
+        // The play's own messages live in the program's string table.
+        std::wstring caption = m.number == kMessageCallKeyFailed ? L"zarvo-bot" : zv::ui::load_string(IDS_ERROR);
+        return zv::ui::message_box(owner ? owner : window, zv::ui::load_string(UINT(m.number)), caption, type);
+    }
     std::u16string text = message_string(m), caption = message_caption(m);
     return MessageBoxW(owner ? owner : window, reinterpret_cast<const wchar_t*>(text.c_str()),
                        reinterpret_cast<const wchar_t*>(caption.c_str()), type);

@@ -185,6 +185,139 @@ void drag(const Recorder& r, int from, int to, int y_in_row, BYTE held = 0) {
 }
 
 
+TEST_F(RecorderTest, PlaysDriveTheTargetAndAreAccounted) {
+    Target t;
+    ASSERT_TRUE(t.started());
+    UserFolder folder("zarvo-bot-play");
+    fs::path marks = folder.path() / "marks.txt";
+    std::string handles = "main = " + number(t.main) + "\r\nbutton = " + number(t.button) + "\r\n";
+    folder.put("drive.ksc", handles + notifying_script(marks, "set_foreground_window(main)\r\n"
+                                                               "mouse_leftclick(10, 10, button)\r\n"));
+    // Holds Shift and waits: stopped with Ctrl+Q, the recorder lets go of Shift.
+    folder.put("hold.ksc", "__play_start()\r\n__select_step(0)\r\nkey_down(\"VK_SHIFT\")\r\n__select_step(1)\r\n"
+                           "file_write_text(\"" + ksc_path(marks) + "\", \"holding\\n\", 1)\r\nsleep(60000)\r\n");
+    // A call key (Ctrl+Alt+F8) plays it.
+    folder.put("key.ksc", "file_write_text(\"" + ksc_path(marks) + "\", \"key\\n\", 1)\r\n");
+    folder.put("key.ksc.ini", "[HOTKEY]\r\nmodifiers=3\r\nvirtkey=119\r\n");
+    folder.put("broken.zv", "");
+    folder.put("E/F/placeholder.txt", "");  // groups without anything to play
+    Recorder r(folder);
+    ASSERT_TRUE(r.started());
+
+    // Enter plays the selected script; the target is clicked; the counters
+    // and the log follow the notifications.
+    select(r, L"drive");
+    front(r);
+    tap(VK_RETURN);
+    EXPECT_TRUE(eventually([&] { return read(marks) == "done\n"; }));
+    EXPECT_TRUE(eventually([&] { return t.logged("clicked button count=1"); }));
+    EXPECT_TRUE(eventually([&] { return title_of(r.main).find(L"Ver") != std::wstring::npos; }));
+    EXPECT_EQ(folder.entry_setting("drive.ksc.ini", "PLAY", "start"), "1");
+    EXPECT_EQ(folder.entry_setting("drive.ksc.ini", "PLAY", "end"), "1");
+    int took = std::atoi(folder.entry_setting("drive.ksc.ini", "TIME", "last_play").c_str());
+    EXPECT_GE(took, 30);
+    EXPECT_EQ(folder.entry_setting("drive.ksc.ini", "TIME", "play_total"), std::to_string(took));
+    std::string log = folder.log();
+    EXPECT_THAT(log, HasSubstr("[drive] SCENARIO_TYPE_SCRIPT\r\n"));
+    EXPECT_LT(log.find("[drive] Start\r\n"), log.find("[drive] End\r\n"));
+    EXPECT_THAT(log, Not(HasSubstr("Error")));
+
+    // The row's play button; the title and the play item show the play;
+    // Ctrl+Q stops it and Shift, held by the script, is let go.
+    r.select_row(-1);
+    int row = r.row_of(L"hold");
+    RECT list;
+    GetClientRect(r.list, &list);
+    move_to(r, on_row(r, row));
+    move_to(r, on_row(r, row, 32, list.right - 48 - 10 - 48 - 10 + 24));
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    EXPECT_TRUE(eventually([&] { return read(marks) == "done\nholding\n"; }));
+    EXPECT_EQ(title_of(r.main), L"再生中...");
+    EXPECT_LT(GetAsyncKeyState(VK_SHIFT), 0);
+    // A call key does nothing while playing.
+    front(r);
+    key(VK_CONTROL, true);
+    key(VK_MENU, true);
+    tap(VK_F8);
+    key(VK_MENU, false);
+    tap('Q');
+    key(VK_CONTROL, false);
+    EXPECT_TRUE(eventually([&] { return GetAsyncKeyState(VK_SHIFT) >= 0; }));
+    EXPECT_TRUE(eventually([&] { return folder.log().find("[hold] Stop: Step=2\r\n") != std::string::npos; }));
+    EXPECT_TRUE(eventually([&] { return title_of(r.main).find(L"Ver") != std::wstring::npos; }));
+    EXPECT_EQ(folder.entry_setting("hold.ksc.ini", "PLAY", "start"), "1");
+    EXPECT_EQ(folder.entry_setting("hold.ksc.ini", "PLAY", "stop"), "1");
+    EXPECT_EQ(folder.entry_setting("hold.ksc.ini", "PLAY", "end"), "");
+    EXPECT_EQ(read(marks), "done\nholding\n");
+
+    // The call key, now that nothing plays.
+    front(r);
+    key(VK_CONTROL, true);
+    key(VK_MENU, true);
+    tap(VK_F8);
+    key(VK_MENU, false);
+    key(VK_CONTROL, false);
+    EXPECT_TRUE(eventually([&] { return read(marks) == "done\nholding\nkey\n"; }));
+    EXPECT_TRUE(eventually([&] { return folder.log().find("[key] play_hotkey_scenario\r\n") != std::string::npos; }));
+
+    // Repeat play: refused for a script; a count below 1 is refused in the
+    // dialog; a kept count becomes the entry's loop_count.
+    select(r, L"drive");
+    r.command(kRepeatPlay);
+    EXPECT_EQ(answer_box(r), L"エラー|スクリプトのため再生回数の指定ができません。");
+    // A timeline whose operation file cannot be read fails to play.
+    HANDLE lock = CreateFileW((folder.data() / "broken.zv").wstring().c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    select(r, L"broken");
+    r.command(kRepeatPlay);
+    HWND d = r.dialog(L"繰り返し再生");
+    ASSERT_TRUE(d);
+    SetDlgItemTextW(d, 1041, L"0");
+    PostMessageW(d, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(answer_box(r, IDOK, L"繰り返し再生"), L"繰り返し再生|繰り返し回数は 1 以上を入れてください。");
+    SetDlgItemTextW(d, 1041, L"4");
+    CheckDlgButton(d, 1042, BST_CHECKED);
+    PostMessageW(d, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(answer_box(r), L"エラー|シナリオの再生に失敗しました。");
+    CloseHandle(lock);
+    EXPECT_EQ(folder.entry_setting("broken.zv.ini", "OPTION", "loop_count"), "4");
+    EXPECT_EQ(folder.entry_setting("broken.zv.ini", "PLAY", "start"), "1");
+    EXPECT_EQ(folder.entry_setting("broken.zv.ini", "PLAY", "error"), "1");
+    // A group with nothing to play below it.
+    select(r, L"E");
+    r.command(kPlay);
+    EXPECT_EQ(answer_box(r), L"エラー|再生可能なシナリオがありません。");
+    EXPECT_EQ(folder.entry_setting("E.ini", "PLAY", "start"), "");
+
+    // Export copies a script; the executable built from it runs it.
+    select(r, L"drive");
+    r.command(kExport);
+    d = r.dialog();
+    ASSERT_TRUE(d);
+    SetDlgItemTextW(d, 1148, (folder.path() / "out.ksc").wstring().c_str());
+    PostMessageW(d, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(eventually([&] { return read(folder.path() / "out.ksc") == read(folder.data() / "drive.ksc"); }));
+    r.command(kExecutable);
+    d = r.dialog(L"出力先の選択");
+    ASSERT_TRUE(d);
+    SetDlgItemTextW(d, 1148, (folder.path() / "drive.exe").wstring().c_str());
+    PostMessageW(d, WM_COMMAND, IDOK, 0);
+    // zvs_app copies itself first and adds the script a moment later.
+    fs::path exe = folder.path() / "drive.exe";
+    uintmax_t plain = fs::file_size(program_path("zvs_app"));
+    ASSERT_TRUE(eventually([&] {
+        std::error_code ec;
+        return fs::exists(exe) && fs::file_size(exe, ec) > plain;
+    }, 30000));
+    EXPECT_EQ(run_program(exe.string(), {}).exit_code, 0);
+    EXPECT_THAT(read(marks), testing::EndsWith("key\ndone\n"));
+    EXPECT_TRUE(eventually([&] { return t.logged("clicked button count=2"); }));
+
+    r.command(kExit);
+    EXPECT_EQ(r.wait(), "0");
+}
+
 TEST_F(RecorderTest, ChangesTheStoreThroughMenusKeysAndDrags) {
     UserFolder folder("zarvo-bot-store");
     folder.put("a.ksc", "a\r\n");
