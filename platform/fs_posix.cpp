@@ -177,6 +177,12 @@ bool copy_file(const char16_t* from, const char16_t* to, bool overwrite) {
         errno = EISDIR;
         return false;
     }
+    struct stat existing;
+    if (stat(U8(to).c_str(), &existing) == 0 && existing.st_dev == st.st_dev && existing.st_ino == st.st_ino) {
+        close(in);  // a file copied onto itself would be emptied first
+        errno = EINVAL;
+        return false;
+    }
     int out = open(U8(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (overwrite ? 0 : O_EXCL), 0644);
     if (out < 0) {
         int e = errno;

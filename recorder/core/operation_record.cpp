@@ -57,7 +57,9 @@ OperationRecord* record_clone(const OperationRecord* r) {
 }
 
 void record_after_read(OperationRecord* r) {
-    if (r->desktop_rect.right - r->desktop_rect.left == 0 || r->desktop_rect.bottom - r->desktop_rect.top == 0) {
+    // A width or height of 0 (compared, not subtracted: the values are
+    // whatever the file holds).
+    if (r->desktop_rect.right == r->desktop_rect.left || r->desktop_rect.bottom == r->desktop_rect.top) {
         int32_t w = 0, h = 0;
         screen_size(&w, &h);
         r->desktop_rect = Rect32{0, 0, w, h};

@@ -2,7 +2,10 @@
 
 #include <atomic>
 #include <fstream>
+#include <set>
 #include <sstream>
+
+#include "scenario.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -58,6 +61,31 @@ std::string text_field(const std::string& utf8, size_t units) {
         s[2 * i + 1] = char(w[i] >> 8);
     }
     return s;
+}
+
+std::string listing(const fs::path& root) {
+    std::set<std::string> names;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        std::string rel = fs::relative(it->path(), root).generic_u8string();
+        names.insert(it->is_directory() && !it->is_symlink() ? rel + "/" : rel);
+    }
+    std::string out;
+    for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
+    return out;
+}
+
+std::string tree_text(const ScenarioEntry* head) {
+    std::string out;
+    for (const ScenarioEntry* e = head->next; e; e = e->next) {
+        if (!out.empty()) out += ' ';
+        out += fs::path(std::u16string(e->name)).u8string();
+        if (e->type == kTypeScript) out += '*';
+        if (e->type == kTypeGroup) {
+            out += '/';
+            if (e->child) out += "(" + tree_text(e->child) + ")";
+        }
+    }
+    return out;
 }
 
 }  // namespace zvb::test

@@ -17,7 +17,7 @@ struct TempFolder {
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-    fs::path operator/(const std::string& utf8) const { return root / fs::u8path(utf8); }
+    fs::path operator/(const std::string& utf8) const { return (root / fs::u8path(utf8)).make_preferred(); }
 };
 
 std::u16string U(const fs::path& p);
@@ -30,4 +30,21 @@ std::string le32(uint32_t v);
 // A UTF-16LE text field of `units` units, zero-filled (from UTF-8).
 std::string text_field(const std::string& utf8, size_t units);
 
+// Every file and folder below `root`, as sorted relative UTF-8 paths with
+// "/" between parts; folders end with "/".
+std::string listing(const fs::path& root);
+
 }  // namespace zvb::test
+
+namespace zvb {
+
+struct ScenarioEntry;
+
+namespace test {
+
+// The tree as one line: each entry's name with "*" for a script and "/"
+// for a group, whose members follow in parentheses: "a b* G/(x y*)".
+std::string tree_text(const ScenarioEntry* head);
+
+}  // namespace test
+}  // namespace zvb
