@@ -516,7 +516,10 @@ void on_mouse_move(List* l, POINT p) {
 }
 
 void on_left_up(List* l, POINT p) {
-    if (l->dragging) return drop_with_left(l);
+    if (l->dragging) {
+        track_drop(l, p);  // the release's own position decides
+        return drop_with_left(l);
+    }
     bool was_pressed = l->pressed;
     l->pressed = false;
     if (GetCapture() == l->window) ReleaseCapture();
@@ -533,8 +536,11 @@ void on_left_up(List* l, POINT p) {
     SendMessageW(l->parent, button == kPlayButton ? WM_ZV_PLAY_SELECTED : WM_ZV_EDIT_SELECTED, 0, 0);
 }
 
-void on_right_up(List* l) {
-    if (l->dragging) return drop_with_right(l);
+void on_right_up(List* l, POINT p) {
+    if (l->dragging) {
+        track_drop(l, p);
+        return drop_with_right(l);
+    }
     l->pressed = false;
     if (GetCapture() == l->window) ReleaseCapture();
     if (!busy(l)) SendMessageW(l->parent, WM_ZV_CONTEXT_MENU, 0, 0);
@@ -722,7 +728,7 @@ LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         if (!l->right || !l->dragging) on_left_up(l, p);
         return 0;
     case WM_RBUTTONUP:
-        if (l->right || !l->dragging) on_right_up(l);
+        if (l->right || !l->dragging) on_right_up(l, p);
         return 0;
     case WM_LBUTTONDBLCLK: {
         int row = row_at(l, p.y);

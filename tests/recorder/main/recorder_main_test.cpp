@@ -168,7 +168,7 @@ void move_to(const Recorder& r, POINT p) {
 }
 
 // Drags with the left button from one row onto a place of another, with a
-// key held (0: none).
+// key held (0: none; the caller lets go of it once the drop is seen).
 void drag(const Recorder& r, int from, int to, int y_in_row, BYTE held = 0) {
     front(r);
     move_to(r, on_row(r, from));
@@ -181,7 +181,6 @@ void drag(const Recorder& r, int from, int to, int y_in_row, BYTE held = 0) {
     settle(r);
     mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     settle(r);
-    if (held) key(held, false);
 }
 
 
@@ -376,10 +375,13 @@ TEST_F(RecorderTest, ChangesTheStoreThroughMenusKeysAndDrags) {
     EXPECT_EQ(r.row_of(L"b"), r.row_of(L"G") + 1);
     drag(r, r.row_of(L"c"), 0, 10, VK_CONTROL);
     EXPECT_TRUE(eventually([&] { return fs::exists(data / "c.ksc"); }));
+    key(VK_CONTROL, false);
     EXPECT_TRUE(fs::exists(data / "G" / "c.ksc"));
     EXPECT_EQ(r.row_name(0), L"c");
     drag(r, r.row_of(L"Notes"), r.row_of(L"Alpha"), 40, VK_SHIFT);
-    answer_name(r.dialog(L"新しいグループの作成"), L"Pair");
+    HWND pair = r.dialog(L"新しいグループの作成");
+    key(VK_SHIFT, false);
+    answer_name(pair, L"Pair");
     EXPECT_TRUE(eventually([&] { return fs::exists(data / "Pair" / "Notes.ksc"); }));
     EXPECT_TRUE(fs::exists(data / "Pair" / "Alpha.ksc"));
     EXPECT_EQ(r.row_of(L"Alpha"), r.row_of(L"Pair") + 1);  // the target first,
