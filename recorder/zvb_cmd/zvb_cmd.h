@@ -44,5 +44,6 @@ int run_list(Tool& tool, const Args& args);
 int run_export(Tool& tool, const Args& args);
 int run_import(Tool& tool, const Args& args);
 int run_dump(Tool& tool, const Args& args);
+int run_play(Tool& tool, const Args& args);
 
 }  // namespace zvb_cmd

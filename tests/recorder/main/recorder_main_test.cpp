@@ -184,6 +184,71 @@ void drag(const Recorder& r, int from, int to, int y_in_row, BYTE held = 0) {
 }
 
 
+RunResult zvb_play(const UserFolder& folder, const std::vector<std::string>& args) {
+    std::vector<std::string> all = {"/dir", folder.path().string(), "play"};
+    all.insert(all.end(), args.begin(), args.end());
+    RunOptions options;
+    options.timeout_ms = 60000;
+    RunResult r = run_program(program_path("zvb_cmd"), all, options);
+    r.err = from_console(r.err);
+    return r;
+}
+
+TEST_F(RecorderTest, ZvbCmdPlaysItselfOrHandsThePlayToTheInstance) {
+    UserFolder folder("zvb-play"), other("zvb-play-other");
+    fs::path marks = folder.path() / "marks.txt";
+    folder.put("drive.ksc", notifying_script(marks));
+    // The runner ends while step 3 is pending.
+    folder.put("G/fails.ksc", "__play_start()\r\n__select_step(0)\r\n__select_step(2)\r\nexit\r\n");
+    folder.put("wait.ksc", "__play_start()\r\n__select_step(0)\r\nsleep(60000)\r\n");
+
+    // No instance: played here, accounted like the main window's plays.
+    RunResult run = zvb_play(folder, {"drive"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(read(marks), "done\n");
+    EXPECT_EQ(folder.entry_setting("drive.ksc.ini", "PLAY", "end"), "1");
+    run = zvb_play(folder, {"G/fails"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_THAT(run.err, HasSubstr(tr("at step 3", "ステップ 3")));
+    EXPECT_EQ(folder.entry_setting("G/fails.ksc.ini", "PLAY", "start"), "1");
+    run = zvb_play(folder, {"nothing"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_THAT(run.err, HasSubstr("nothing"));
+    std::string log = folder.log();
+    EXPECT_THAT(log, HasSubstr("[drive] name_to_play_group\r\n"));
+    EXPECT_THAT(log, HasSubstr("[drive] End\r\n"));
+    EXPECT_THAT(log, HasSubstr("[G/fails] Error: Step=3\r\n"));
+
+    // An instance on another user folder is not asked; one on this folder is.
+    {
+        Recorder elsewhere(other);
+        ASSERT_TRUE(elsewhere.started());
+        EXPECT_EQ(zvb_play(folder, {"drive"}).exit_code, 0);
+        EXPECT_EQ(read(marks), "done\ndone\n");
+        EXPECT_EQ(other.log().find("drive"), std::string::npos);
+        elsewhere.command(kExit);
+        EXPECT_EQ(elsewhere.wait(), "0");
+    }
+    Recorder r(folder);
+    ASSERT_TRUE(r.started());
+    run = zvb_play(folder, {"drive"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(read(marks), "done\ndone\ndone\n");
+    EXPECT_EQ(folder.entry_setting("drive.ksc.ini", "PLAY", "end"), "3");
+    EXPECT_EQ(zvb_play(folder, {"G/fails"}).exit_code, 1);
+    // /n while the instance plays: refused; without it the play is taken
+    // over, and the one it replaced reports its stop.
+    r.select_row(r.row_of(L"wait"));
+    r.command(kPlay);
+    EXPECT_TRUE(eventually([&] { return folder.log().find("[wait] Start") != std::string::npos; }));
+    EXPECT_EQ(zvb_play(folder, {"drive", "/n"}).exit_code, 1);
+    EXPECT_EQ(read(marks), "done\ndone\ndone\n");
+    EXPECT_EQ(zvb_play(folder, {"drive"}).exit_code, 0);
+    EXPECT_EQ(read(marks), "done\ndone\ndone\ndone\n");
+    r.command(kExit);
+    EXPECT_EQ(r.wait(), "0");
+}
+
 TEST_F(RecorderTest, PlaysDriveTheTargetAndAreAccounted) {
     Target t;
     ASSERT_TRUE(t.started());
