@@ -552,8 +552,8 @@ void on_key(List* l, WPARAM key, LPARAM flags) {
             l->cancelled = true;
             end_drag(l);
         } else if (key == VK_CONTROL || key == VK_SHIFT) {
-            l->ctrl = GetKeyState(VK_CONTROL) < 0;
-            l->shift = GetKeyState(VK_SHIFT) < 0;
+            l->ctrl = GetAsyncKeyState(VK_CONTROL) < 0;
+            l->shift = GetAsyncKeyState(VK_SHIFT) < 0;
             set_drag_cursor(l);
             InvalidateRect(l->window, nullptr, FALSE);
         }
@@ -635,8 +635,10 @@ LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     List* l = list_of(w);
     POINT p = {short(LOWORD(lp)), short(HIWORD(lp))};
     if (l && msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK) {
-        l->ctrl = (wp & MK_CONTROL) != 0;
-        l->shift = (wp & MK_SHIFT) != 0;
+        // The keys held with the mouse message, or held now: the keyboard's
+        // messages may go to another window's thread while the list drags.
+        l->ctrl = (wp & MK_CONTROL) || GetAsyncKeyState(VK_CONTROL) < 0;
+        l->shift = (wp & MK_SHIFT) || GetAsyncKeyState(VK_SHIFT) < 0;
     }
     switch (msg) {
     case WM_NCCREATE: {

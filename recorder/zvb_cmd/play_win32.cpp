@@ -126,9 +126,11 @@ int play_here(Tool& tool, const std::u16string& name) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"zarvo-bot_main";
     RegisterClassW(&wc);
-    // Not a message-only window: the script finds it by class.
-    HWND window = CreateWindowExW(0, L"zarvo-bot_main", L"zvb_cmd", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                  wc.hInstance, nullptr);
+    // Not a message-only window: the script finds it by class, the first
+    // in the windows' order, so it stays above a zarvo-bot that may run on
+    // another user folder.
+    HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"zarvo-bot_main", L"zvb_cmd",
+                                  WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
     if (!window) return fail(tool, u"cannot create the play's window", u"再生用のウィンドウを作成できません");
 
     ConsoleHost host;
