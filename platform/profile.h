@@ -15,6 +15,11 @@ namespace zv {
 // missing. Leading digits count ("12ab" is 12); a value without digits is 0.
 int32_t profile_int(const char16_t* file, const char16_t* section, const char16_t* key, int32_t def);
 
+// The integer GetPrivateProfileIntW makes of a value text: def for an empty
+// text, else an optional sign and the leading decimal digits ("0x" for
+// hexadecimal), 0 when there are none.
+int32_t profile_parse_int(const char16_t* text, int32_t def);
+
 // The text of section/key (def when missing) into buf, at most cap units
 // with the NUL; returns its length.
 size_t profile_text(const char16_t* file, const char16_t* section, const char16_t* key, const char16_t* def,

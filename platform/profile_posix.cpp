@@ -1,6 +1,5 @@
 // POSIX side of the profile seam: a small reader and writer of profile
 // files that gives the results the Windows profile functions give.
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -120,18 +119,11 @@ size_t put_text(const std::string& utf8, char16_t* buf, size_t cap) {
 
 int32_t profile_int(const char16_t* file, const char16_t* section, const char16_t* key, int32_t def) {
     std::string v;
-    if (!lookup(file, section, key, &v) || v.empty()) return def;
-    const char* p = v.c_str();
-    bool negative = *p == '-';
-    if (*p == '-' || *p == '+') ++p;
-    uint32_t n = 0;
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-        for (p += 2; isxdigit(static_cast<unsigned char>(*p)); ++p)
-            n = n * 16 + uint32_t(*p <= '9' ? *p - '0' : (*p | 0x20) - 'a' + 10);
-    } else {
-        for (; *p >= '0' && *p <= '9'; ++p) n = n * 10 + uint32_t(*p - '0');
-    }
-    return int32_t(negative ? 0u - n : n);
+    if (!lookup(file, section, key, &v)) return def;
+    char16_t* text = utf8_to_utf16(v.data(), v.size());
+    int32_t n = text ? profile_parse_int(text, def) : def;
+    heap_free(text);
+    return n;
 }
 
 size_t profile_text(const char16_t* file, const char16_t* section, const char16_t* key, const char16_t* def,

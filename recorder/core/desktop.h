@@ -19,4 +19,7 @@ void release_bitmap(void* bitmap);
 // (at most cap units with the NUL), 0 when the key has no name.
 size_t key_name(uint32_t virtual_key, char16_t* buf, size_t cap);
 
+// The system's double-click time in milliseconds (natively 500).
+uint32_t double_click_time();
+
 }  // namespace zvb

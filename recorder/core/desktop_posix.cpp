@@ -51,4 +51,6 @@ size_t key_name(uint32_t virtual_key, char16_t* buf, size_t cap) {
     return text[n] ? 0 : n;
 }
 
+uint32_t double_click_time() { return 500; }
+
 }  // namespace zvb

@@ -31,4 +31,6 @@ size_t key_name(uint32_t virtual_key, char16_t* buf, size_t cap) {
     return n > 0 ? size_t(n) : 0;
 }
 
+uint32_t double_click_time() { return GetDoubleClickTime(); }
+
 }  // namespace zvb

@@ -23,6 +23,7 @@ const OwnError kOwnErrors[] = {
     {kErrorUnsafePath, u"The archive names a path outside the data folder.", u"アーカイブにデータフォルダー外のパスが含まれています。"},
     {kErrorNotArchive, u"The file is not a scenario archive.", u"シナリオのアーカイブではありません。"},
     {kErrorTooLarge, u"The file is too large for an archive.", u"ファイルが大きすぎてアーカイブにできません。"},
+    {kErrorNothingToPlay, u"There is no scenario to play.", u"再生可能なシナリオがありません。"},
 };
 
 }  // namespace

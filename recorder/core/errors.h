@@ -18,6 +18,7 @@ enum : uint32_t {
     kErrorUnsafePath,     // an archive path that would leave the data folder
     kErrorNotArchive,     // no archive magic, or an unknown item type
     kErrorTooLarge,       // a file too large for a 32-bit archive length
+    kErrorNothingToPlay = 0x20000100,  // a group without members
 };
 
 // The text of one of the codes above in the user-interface language; null

@@ -38,15 +38,47 @@ std::u16string number_text(uint64_t v, bool negative) {
 
 }  // namespace
 
-void entry_read_settings(ScenarioEntry* e) {
+void entry_read_settings(ScenarioEntry* e, int exists) {
+    for (const Option& o : kOptions) e->*o.field = o.def;
+    e->hotkey_modifiers = e->hotkey_key = 0;
     std::u16string ini = entry_settings_path(e);
-    // A missing file gives the defaults; asking for each key would open it
-    // a dozen times to learn that.
-    bool present = zv::path_kind(ini.c_str()) & zv::kPathFile;
-    for (const Option& o : kOptions)
-        e->*o.field = present ? zv::profile_int(ini.c_str(), u"OPTION", o.key, o.def) : o.def;
-    e->hotkey_modifiers = present ? zv::profile_int(ini.c_str(), u"HOTKEY", u"modifiers", 0) : 0;
-    e->hotkey_key = present ? zv::profile_int(ini.c_str(), u"HOTKEY", u"virtkey", 0) : 0;
+    if (exists < 0) exists = (zv::path_kind(ini.c_str()) & zv::kPathFile) ? 1 : 0;
+    // One read per section: asking key by key opens the file a dozen times.
+    // As with GetPrivateProfileInt, the first of repeated keys counts.
+    struct Reading {
+        ScenarioEntry* e;
+        uint32_t done;
+    } reading = {e, 0};
+    if (exists) {
+        zv::profile_section(
+            ini.c_str(), u"OPTION",
+            [](const char16_t* key, const char16_t* value, void* ctx) {
+                Reading* r = static_cast<Reading*>(ctx);
+                for (size_t i = 0; i < sizeof kOptions / sizeof kOptions[0]; ++i) {
+                    if (!name_equal(key, kOptions[i].key) || (r->done & (1u << i))) continue;
+                    r->e->*kOptions[i].field = zv::profile_parse_int(value, kOptions[i].def);
+                    r->done |= 1u << i;
+                }
+                return true;
+            },
+            &reading);
+        reading.done = 0;
+        zv::profile_section(
+            ini.c_str(), u"HOTKEY",
+            [](const char16_t* key, const char16_t* value, void* ctx) {
+                Reading* r = static_cast<Reading*>(ctx);
+                int32_t* field = name_equal(key, u"modifiers") ? &r->e->hotkey_modifiers
+                                 : name_equal(key, u"virtkey") ? &r->e->hotkey_key
+                                                               : nullptr;
+                uint32_t bit = field == &r->e->hotkey_key ? 2 : 1;
+                if (field && !(r->done & bit)) {
+                    *field = zv::profile_parse_int(value, 0);
+                    r->done |= bit;
+                }
+                return true;
+            },
+            &reading);
+    }
     entry_update_hotkey_text(e);
 }
 

@@ -10,8 +10,9 @@
 namespace zvb {
 
 // Reads OPTION and HOTKEY into the entry (defaults for what is missing)
-// and rebuilds its call-key text.
-void entry_read_settings(ScenarioEntry* e);
+// and rebuilds its call-key text. `exists` tells whether the settings file
+// is there when the caller knows (a folder walk does): -1 asks the system.
+void entry_read_settings(ScenarioEntry* e, int exists = -1);
 
 // Numbers in a section of the entry's settings file.
 uint32_t settings_get(const ScenarioEntry* e, const char16_t* section, const char16_t* key, uint32_t def);

@@ -2,6 +2,7 @@
 // the folders, saving the list files.
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "errors.h"
@@ -86,6 +87,7 @@ struct Found {
 struct Listing {
     std::vector<Found> found;
     std::unordered_map<std::u16string, size_t> by_name;  // folded name -> index
+    std::unordered_set<std::u16string> settings;         // folded names of the .ini files
 };
 
 bool has_extension(const std::u16string& name, const char16_t* ext, size_t ext_len) {
@@ -99,6 +101,9 @@ bool note_entry(const zv::FolderEntry& e, void* ctx) {
     if (e.kind & zv::kPathFolder) {
         if (e.kind & zv::kPathLink) return true;  // never followed: it may lead anywhere, even here
         type = kTypeGroup;
+    } else if (has_extension(name, u".ini", 4)) {
+        l->settings.insert(name_fold(name));
+        return true;
     } else if (has_extension(name, u".ksc", 4)) {
         name.resize(name.size() - 4);
         type = kTypeScript;
@@ -165,7 +170,8 @@ void resync_list(ScenarioEntry* head, const std::u16string& folder, int depth) {
             members.emplace(name_fold(f.name), e);
         }
         e->seen = 1;
-        entry_read_settings(e);
+        std::u16string ini = path_file_name(entry_settings_path(e));
+        entry_read_settings(e, listing.settings.count(name_fold(ini)) ? 1 : 0);
     }
     for (ScenarioEntry* prev = head; prev->next;) {
         ScenarioEntry* e = prev->next;

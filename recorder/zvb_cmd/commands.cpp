@@ -1,6 +1,8 @@
 // The command table and the commands on the scenario store.
 #include <cstdint>
 
+#include "file_util.h"
+#include "names.h"
 #include "scenario.h"
 #include "store.h"
 #include "zvb_cmd.h"
@@ -15,9 +17,11 @@ const Command kCommands[] = {
      u"      \t\t(名前、種類、呼び出しキーをタブで区切る)\n"},
     {u"export", 2, 2, true, run_export, u"export NAME OUTFILE",
      u"  export\twrite the scenario NAME to OUTFILE: a script as a copy,\n"
-     u"        \ta timeline or a group as an archive (.zva)\n",
+     u"        \ta timeline or a group as an archive (.zva), a timeline to\n"
+     u"        \ta .ksc OUTFILE as its script\n",
      u"  export\tシナリオ NAME を OUTFILE に書き出す (スクリプトはコピー、\n"
-     u"        \tタイムラインとグループはアーカイブ .zva)\n"},
+     u"        \tタイムラインとグループはアーカイブ .zva、タイムラインを\n"
+     u"        \t.ksc に書き出すとスクリプト)\n"},
     {u"import", 1, SIZE_MAX, true, run_import, u"import FILE...",
      u"  import\timport folders, .ksc .zv .img .ini files and archives as a drop\n"
      u"        \ton the main window does (an existing scenario is replaced)\n",
@@ -35,6 +39,14 @@ const Command kCommands[] = {
     {u"dump", 1, 1, false, run_dump, u"dump FILE.zv",
      u"  dump\t\tprint every record of an operation file, one field per line\n",
      u"  dump\t\t操作ファイルの全レコードを 1 行に 1 項目で表示\n"},
+    {u"script", 2, 5, true, run_script, u"script NAME OUTFILE [/notify] [/from N]",
+     u"  script\twrite the play script of NAME to OUTFILE as an export does\n"
+     u"        \t(a script scenario as a copy); /notify adds the play\n"
+     u"        \tnotifications, /from N leaves out the operations before\n"
+     u"        \tnumber N of a timeline (0 is the first)\n",
+     u"  script\tシナリオ NAME の再生スクリプトをエクスポートと同じく OUTFILE に\n"
+     u"        \t書き出す (スクリプトはコピー)。/notify で再生通知を入れ、\n"
+     u"        \t/from N でタイムラインの N 番 (0 が先頭) より前の操作を省く\n"},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 
@@ -62,6 +74,10 @@ int run_list(Tool& tool, const Args&) {
 int run_export(Tool& tool, const Args& args) {
     zvb::ScenarioEntry* e = zvb::tree_find_name(tool.store.root, args[0], nullptr);
     if (!e) return fail(tool, zvb::make_message(1014, {args[0]}));
+    if (e->type == zvb::kTypeTimeline && zvb::name_equal(zvb::path_extension(args[1]).c_str(), u".ksc")) {
+        zvb::store_save(&tool.store);
+        return write_script(tool, e, args[1], false, 0, 1030);
+    }
     zvb::Message error;
     if (!zvb::store_export(&tool.store, e, args[1], &error)) return fail(tool, error);
     return 0;

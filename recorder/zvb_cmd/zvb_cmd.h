@@ -45,5 +45,12 @@ int run_export(Tool& tool, const Args& args);
 int run_import(Tool& tool, const Args& args);
 int run_dump(Tool& tool, const Args& args);
 int run_play(Tool& tool, const Args& args);
+int run_script(Tool& tool, const Args& args);
+
+// Writes the play script of e to `out` with the PLAY values of the user
+// folder's settings; a failure is told with message `failure` (1024 or
+// 1030) and the reason.
+int write_script(Tool& tool, zvb::ScenarioEntry* e, const std::u16string& out, bool notify, int32_t start,
+                 int32_t failure);
 
 }  // namespace zvb_cmd

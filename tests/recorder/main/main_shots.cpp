@@ -106,7 +106,9 @@ int main() {
         press(rename, IDCANCEL);
     }
     r.select_row(5);
-    r.command(40010);  // a timeline cannot be played yet: message 1012
+    // Its operation file is gone: no script, message 1012.
+    std::filesystem::remove(folder.data() / std::filesystem::u8path("請求書の発行.zv"));
+    r.command(40010);
     HWND failed = r.dialog(L"エラー", 10000);
     check(failed && zv::shots::save_area(failed, zv::shots::around({r.main, failed}), "message_play_failed"),
           "message_play_failed");
