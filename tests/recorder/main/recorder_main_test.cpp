@@ -287,6 +287,10 @@ TEST_F(RecorderTest, PlaysDriveTheTargetAndAreAccounted) {
     folder.put("key.ksc", "file_write_text(\"" + ksc_path(marks) + "\", \"key\\n\", 1)\r\n");
     folder.put("key.ksc.ini", "[HOTKEY]\r\nmodifiers=3\r\nvirtkey=119\r\n");
     folder.put("broken.zv", "");
+    // An empty timeline without confirmations: its generated script only
+    // notifies, once per pass.
+    folder.put("empty.zv", "");
+    folder.put("empty.zv.ini", "[OPTION]\r\nplay_start_confirm=0\r\nplay_end_confirm=0\r\n");
     folder.put("E/F/placeholder.txt", "");  // groups without anything to play
     Recorder r(folder);
     ASSERT_TRUE(r.started());
@@ -371,6 +375,18 @@ TEST_F(RecorderTest, PlaysDriveTheTargetAndAreAccounted) {
     EXPECT_EQ(folder.entry_setting("broken.zv.ini", "OPTION", "loop_count"), "4");
     EXPECT_EQ(folder.entry_setting("broken.zv.ini", "PLAY", "start"), "1");
     EXPECT_EQ(folder.entry_setting("broken.zv.ini", "PLAY", "error"), "1");
+    // Repeat play of a timeline: three passes, three starts and ends; the
+    // count is used once (the box is not ticked).
+    select(r, L"empty");
+    r.command(kRepeatPlay);
+    d = r.dialog(L"繰り返し再生");
+    ASSERT_TRUE(d);
+    SetDlgItemTextW(d, 1041, L"3");
+    press(d, IDOK);
+    EXPECT_TRUE(eventually([&] { return folder.entry_setting("empty.zv.ini", "PLAY", "end") == "3"; }));
+    EXPECT_EQ(folder.entry_setting("empty.zv.ini", "PLAY", "start"), "3");
+    EXPECT_EQ(folder.entry_setting("empty.zv.ini", "OPTION", "loop_count"), "");
+    EXPECT_TRUE(eventually([&] { return folder.log().find("[empty] SCENARIO_TYPE_TIMELINE\r\n") != std::string::npos; }));
     // A group with nothing to play below it.
     select(r, L"E");
     r.command(kPlay);
