@@ -275,7 +275,9 @@ TEST_F(RecorderTest, ZvbCmdPlaysItselfOrHandsThePlayToTheInstance) {
 TEST_F(RecorderTest, PlaysDriveTheTargetAndAreAccounted) {
     Target t;
     ASSERT_TRUE(t.started());
-    UserFolder folder("zarvo-bot-play");
+    // Beside the target (at 100, 100), never over it: the script's clicks
+    // must find the target's button even if it cannot come to the front.
+    UserFolder folder("zarvo-bot-play", false, "main_left=450\r\nmain_bottom=700\r\n");
     fs::path marks = folder.path() / "marks.txt";
     std::string handles = "main = " + number(t.main) + "\r\nbutton = " + number(t.button) + "\r\n";
     folder.put("drive.ksc", handles + notifying_script(marks, "set_foreground_window(main)\r\n"
@@ -351,6 +353,7 @@ TEST_F(RecorderTest, PlaysDriveTheTargetAndAreAccounted) {
     key(VK_CONTROL, false);
     EXPECT_TRUE(marks_are(marks, "done\nholding\nkey\n"));
     EXPECT_TRUE(eventually([&] { return folder.log().find("[key] play_hotkey_scenario\r\n") != std::string::npos; }));
+    EXPECT_TRUE(eventually([&] { return title_of(r.main).find(L"Ver") != std::wstring::npos; }));  // played out
 
     // Repeat play: refused for a script; a count below 1 is refused in the
     // dialog; a kept count becomes the entry's loop_count.
@@ -387,6 +390,7 @@ TEST_F(RecorderTest, PlaysDriveTheTargetAndAreAccounted) {
     EXPECT_EQ(folder.entry_setting("empty.zv.ini", "PLAY", "start"), "3");
     EXPECT_EQ(folder.entry_setting("empty.zv.ini", "OPTION", "loop_count"), "");
     EXPECT_TRUE(eventually([&] { return folder.log().find("[empty] SCENARIO_TYPE_TIMELINE\r\n") != std::string::npos; }));
+    EXPECT_TRUE(eventually([&] { return title_of(r.main).find(L"Ver") != std::wstring::npos; }));
     // A group with nothing to play below it.
     select(r, L"E");
     r.command(kPlay);
