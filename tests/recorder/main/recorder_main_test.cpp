@@ -328,6 +328,11 @@ TEST_F(RecorderTest, PlaysDriveTheTargetAndAreAccounted) {
     EXPECT_TRUE(marks_are(marks, "done\nholding\n"));
     EXPECT_EQ(title_of(r.main), L"再生中...");
     EXPECT_LT(GetAsyncKeyState(VK_SHIFT), 0);
+    // While a play runs the tree stays as it is: the play follows its entry.
+    r.command(kDelete);
+    r.command(kRename);
+    EXPECT_EQ(r.dialog(nullptr, 1000), nullptr);  // neither the question nor the name dialog
+    EXPECT_TRUE(fs::exists(folder.data() / "hold.ksc"));
     // A call key does nothing while playing.
     front(r);
     key(VK_CONTROL, true);
@@ -476,7 +481,8 @@ TEST_F(RecorderTest, ChangesTheStoreThroughMenusKeysAndDrags) {
     // Drags: b into the open group G (dropped on G's lower half), a copy of
     // c to the very top (Ctrl, upper half of the first row), Notes grouped
     // with Alpha through the right button's menu.
-    r.select_row(-1);
+    // b selected first: a press on the selected row still drags it.
+    select(r, L"b");
     drag(r, r.row_of(L"b"), r.row_of(L"G"), 50);
     EXPECT_TRUE(eventually([&] { return fs::exists(data / "G" / "b.ksc"); }));
     EXPECT_FALSE(fs::exists(data / "b.ksc"));
