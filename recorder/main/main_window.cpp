@@ -12,8 +12,10 @@
 #include "icons.h"
 #include "ids.h"
 #include "message_box.h"
+#include "recording_window.h"
 #include "scenario.h"
 #include "scenario_list.h"
+#include "statistics_report.h"
 #include "strings.h"
 #include "tooltip.h"
 #include "window_class.h"
@@ -84,7 +86,8 @@ void tray_menu(MainWindow* w) {
     SetForegroundWindow(w->window);
     HMENU menu = LoadMenuW(w->module, MAKEINTRESOURCEW(IDM_TRAY));
     HMENU popup = GetSubMenu(menu, 0);
-    EnableMenuItem(popup, ID_RECORD, MF_BYCOMMAND | MF_GRAYED);  // until the recorder is wired in
+    bool can_record = w->recording_on ? w->paused : !w->player->running();
+    EnableMenuItem(popup, ID_RECORD, MF_BYCOMMAND | (can_record ? MF_ENABLED : MF_GRAYED));
     POINT p;
     GetCursorPos(&p);
     TrackPopupMenu(popup, TPM_RIGHTBUTTON, p.x, p.y, 0, w->window, nullptr);
@@ -141,6 +144,8 @@ void on_drop_files(MainWindow* w, HDROP drop) {
 LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     MainWindow* w = g_main;
     if (!w || !w->window) return DefWindowProcW(hwnd, msg, wp, lp);
+    LRESULT handled;
+    if (recording_message(w, msg, wp, lp, &handled)) return handled;
     switch (msg) {
     case WM_SIZE: layout(w); return 0;
     case WM_SETFOCUS: SetFocus(w->list); return 0;
@@ -158,6 +163,9 @@ LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (lp == WM_RBUTTONDOWN) tray_menu(w);
         return 0;
     case WM_CLOSE:
+        // Closing the recording bar ends the recording and offers it for
+        // saving before the window goes.
+        stop_recording(w);
         if (w->settings.trayicon) {
             w->save_settings();
             w->save_list();
@@ -246,7 +254,7 @@ void MainWindow::play_finished() {
         PostMessageW(play_reply, kPlayResult, normal ? 0 : 1, o.error_step);
         play_reply = nullptr;
     }
-    // The statistics report is regenerated here once it exists.
+    write_statistics(this);
 }
 
 ScenarioEntry* MainWindow::selected() const {
@@ -275,11 +283,7 @@ void MainWindow::refresh_menu() {
     ScenarioEntry* e = selected();
     bool playing = player && player->running();
     auto enable = [&](UINT id, bool on) { EnableMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED)); };
-    const UINT recording_items[] = {ID_RECORD, ID_PAUSE, ID_STOP, ID_INSERT_LAUNCH,
-                                    ID_INSERT_TEXT, ID_INSERT_INPUT, ID_INSERT_DATETIME};
-    // The recorder is not wired in yet: its commands stay visibly disabled.
-    for (UINT id : recording_items) enable(id, false);
-    for (HWND b : buttons) EnableWindow(b, FALSE);
+    refresh_recording_menu(this);
 
     bool idle = !playing && !recording_on;
     bool can = idle && e;
@@ -310,7 +314,6 @@ void MainWindow::refresh_menu() {
     enable(ID_NEW_SCRIPT, idle);
     enable(ID_REFRESH, idle);
     enable(ID_IMPORT, idle);
-    enable(ID_STATISTICS, false);  // the statistics report comes with its own module
     CheckMenuItem(menu, ID_REC_MOUSE_MOVE, MF_BYCOMMAND | (settings.rec_mouse_move ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(menu, ID_PLAY_LOG, MF_BYCOMMAND | (settings.enable_log ? MF_CHECKED : MF_UNCHECKED));
     DrawMenuBar(window);
@@ -377,6 +380,7 @@ bool create_main_window(MainWindow* w, int show) {
 
     w->root = load_scenarios(w);
     w->player.reset(new Player(hwnd, w->root, w->settings, w->folders, w->log, *w));
+    recording_setup(w);
     w->list = create_scenario_list(hwnd, w->root, w->tooltip);
     w->register_keys();
     w->title = version_title();
@@ -413,6 +417,7 @@ void shut_down(MainWindow* w) {
     if (!w->window) return;
     w->save_settings();
     w->save_list();
+    recording_shutdown(w);
     if (w->player->running()) w->player->stop();
     DeleteFileW(w->folders.play_script.c_str());
     Player::release_held_input();

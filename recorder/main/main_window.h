@@ -21,6 +21,7 @@
 namespace zvb {
 
 struct ScenarioEntry;
+struct RecordingSession;
 
 struct MainWindow : PlayerHost {
     HINSTANCE module = nullptr;
@@ -46,7 +47,8 @@ struct MainWindow : PlayerHost {
     std::vector<HandedOver> handed_over;
     HWND play_reply = nullptr;  // told when the current play is over
     bool tray = false;
-    bool recording_on = false, paused = false;  // the recorder wires these up
+    bool recording_on = false, paused = false;  // kept by the recording (recording_window.h)
+    RecordingSession* recording_session = nullptr;
     bool call_key_failure_shown = false;
     // A timeline converted to a script and open in the script editor.
     HANDLE convert_process = nullptr;

@@ -27,6 +27,14 @@ const Command kCommands[] = {
      u"        \ton the main window does (an existing scenario is replaced)\n",
      u"  import\tフォルダー、.ksc .zv .img .ini ファイル、アーカイブを取り込む\n"
      u"        \t(メイン画面へのドロップと同じ。同名のシナリオは置き換える)\n"},
+    {u"stats", 0, 1, true, run_stats, u"stats [OUTFILE]",
+     u"  stats\t\twrite the statistics report (default: USERDIR\\statistics.html)\n",
+     u"  stats\t\t統計レポートを書き出す (省略時: USERDIR\\statistics.html)\n"},
+    {u"manual", 2, 2, true, run_manual, u"manual NAME OUTDIR",
+     u"  manual\twrite the HTML manual of the timeline NAME into OUTDIR\n"
+     u"        \t(NAME.html and the folder NAME with its pictures)\n",
+     u"  manual\tタイムライン NAME の HTML マニュアルを OUTDIR に書き出す\n"
+     u"        \t(NAME.html と画像を入れたフォルダー NAME)\n"},
     {u"dump", 1, 1, false, run_dump, u"dump FILE.zv",
      u"  dump\t\tprint every record of an operation file, one field per line\n",
      u"  dump\t\t操作ファイルの全レコードを 1 行に 1 項目で表示\n"},

@@ -24,7 +24,7 @@ namespace {
 enum {
     kNewGroup = 40001, kNewScript = 40002, kRefresh = 40003, kExport = 40005, kExecutable = 40006,
     kExit = 40008, kPlay = 40010, kRepeatPlay = 40011, kRename = 40013, kCopy = 40014, kCallKey = 40015,
-    kDelete = 40016, kMoveUp = 40017, kMoveDown = 40018,
+    kDelete = 40016, kMoveUp = 40017, kMoveDown = 40018, kStatistics = 40030,
 };
 
 std::string read(const fs::path& p) {
@@ -548,6 +548,79 @@ TEST_F(RecorderTest, ChangesTheStoreThroughMenusKeysAndDrags) {
     // The list files keep the order: the new group came right after its target.
     std::string top = read(folder.path() / "data.lst");
     EXPECT_LT(top.find("P\0a\0i\0r"), top.find("R\0e\0p\0o\0r\0t\0s"));
+}
+
+// What opens web pages, for the life of the object: a command registered
+// for .html in the prefix's classes (Wine's shell reads the machine's
+// classes only); what was registered before is put back.
+class HtmlOpener {
+public:
+    explicit HtmlOpener(const std::wstring& command) {
+        wchar_t old[512] = L"";
+        DWORD size = sizeof old - sizeof(wchar_t);
+        had_ = RegGetValueW(HKEY_LOCAL_MACHINE, kExtension, nullptr, RRF_RT_REG_SZ, nullptr, old, &size) == 0;
+        old_ = old;
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kExtension, nullptr, REG_SZ, L"zv_test.html", sizeof L"zv_test.html");
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\zv_test.html\\shell\\open\\command", nullptr, REG_SZ,
+                        command.c_str(), DWORD((command.size() + 1) * sizeof(wchar_t)));
+    }
+    ~HtmlOpener() {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\zv_test.html");
+        if (had_)
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, kExtension, nullptr, REG_SZ, old_.c_str(),
+                            DWORD((old_.size() + 1) * sizeof(wchar_t)));
+        else
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, kExtension);
+    }
+    HtmlOpener(const HtmlOpener&) = delete;
+    HtmlOpener& operator=(const HtmlOpener&) = delete;
+
+private:
+    static constexpr const wchar_t* kExtension = L"Software\\Classes\\.html";
+    bool had_;
+    std::wstring old_;
+};
+
+// The statistics page is written again after every play, with the counters
+// the play left, and by the menu command, which opens it with the shell.
+TEST_F(RecorderTest, StatisticsPageAfterEveryPlayAndFromTheMenu) {
+    UserFolder folder("zarvo-bot-statistics");
+    fs::path marks = folder.path() / "marks.txt", opened = folder.path() / "opened.txt";
+    fs::path page = folder.path() / "statistics.html";
+    folder.put("played.ksc", notifying_script(marks));
+    folder.put("never.ksc", "");
+    // The stand-in notes the file it is asked to open.
+    folder.put("opener.ksc", "file_write_text(\"" + ksc_path(opened) + "\", argv[0] + \"\\n\", 1)\r\n");
+    Recorder r(folder);
+    ASSERT_TRUE(r.started());
+    r.select_row(r.row_of(L"played"));
+    r.command(kPlay);
+    EXPECT_TRUE(eventually([&] { return read(page).find("<tr><td>played</td>") != std::string::npos; }));
+    std::string written = read(page);
+    EXPECT_THAT(written, HasSubstr("<tr><td class=\"script\">never</td><td></td><td></td><td></td><td></td></tr>"));
+    EXPECT_THAT(written, HasSubstr("<td>0.0%</td><td>100.0%</td></tr>"));  // played once, to the end
+    EXPECT_EQ(folder.entry_setting("played.ksc.ini", "PLAY", "end"), "1");
+
+    {
+        HtmlOpener opener(L"\"" + widen(program_path("zvs_app")) + L"\" \"" + (folder.data() / "opener.ksc").wstring() +
+                          L"\" \"%1\"");
+        fs::remove(page);
+        r.command(kStatistics);
+        EXPECT_TRUE(eventually([&] { return read(opened) == narrow(page.wstring()) + "\n"; })) << read(opened);
+        EXPECT_TRUE(fs::exists(page));
+    }
+    {
+        HtmlOpener missing(L"\"" + (folder.path() / "none.exe").wstring() + L"\" \"%1\"");
+        r.command(kStatistics);
+        EXPECT_EQ(answer_box(r), L"エラー|統計情報の表示に失敗しました。");
+    }
+    // A folder in the page's place: nothing can be written.
+    fs::remove(page);
+    fs::create_directory(page);
+    r.command(kStatistics);
+    EXPECT_EQ(answer_box(r), L"エラー|統計情報の出力に失敗しました。");
+    r.command(kExit);
+    EXPECT_EQ(r.wait(), "0");
 }
 
 }  // namespace
