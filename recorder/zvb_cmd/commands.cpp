@@ -46,6 +46,15 @@ const Command kCommands[] = {
      u"  script\tシナリオ NAME の再生スクリプトをエクスポートと同じく OUTFILE に\n"
      u"        \t書き出す (スクリプトはコピー)。/notify で再生通知を入れ、\n"
      u"        \t/from N でタイムラインの N 番 (0 が先頭) より前の操作を省く\n"},
+    {u"play", 1, 2, true, run_play, u"play NAME [/n]",
+     u"  play\t\tplay the scenario NAME and wait for the end: handed to a running\n"
+     u"      \t\tzarvo-bot on the same user folder (/n: not while it plays\n"
+     u"      \t\tsomething else), else played here through zvs_app; exit code 1\n"
+     u"      \t\twhen the play failed or was stopped (the step on standard error)\n",
+     u"  play\t\tシナリオ NAME を再生して終了を待つ (同じユーザーフォルダーの\n"
+     u"      \t\tzarvo-bot が起動中ならそちらで再生。/n: 再生中なら何もしない。\n"
+     u"      \t\tそれ以外は zvs_app で再生)。失敗・停止時は終了コード 1\n"
+     u"      \t\t(標準エラーにステップ番号)\n"},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 
