@@ -55,6 +55,7 @@ struct MainWindow : PlayerHost {
     int converting_id = -1;
     std::wstring convert_file;
     FILETIME convert_written = {};
+    uint64_t convert_signature = 0;  // of the generated text (file_signature)
 
     // PlayerHost
     bool recording() const override { return recording_on; }

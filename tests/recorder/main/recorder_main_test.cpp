@@ -27,11 +27,6 @@ enum {
     kDelete = 40016, kMoveUp = 40017, kMoveDown = 40018, kStatistics = 40030,
 };
 
-std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string ksc_path(const fs::path& p) {
     std::string out;
     for (char c : p.string()) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
@@ -57,26 +52,14 @@ std::string notifying_script(const fs::path& marker, const std::string& body = "
            ksc_path(marker) + "\", \"done\\n\", 1)\r\n__play_end()\r\n";
 }
 
-void key(BYTE vk, bool down) { keybd_event(vk, BYTE(MapVirtualKeyW(vk, 0)), down ? 0 : KEYEVENTF_KEYUP, 0); }
-
-void tap(BYTE vk) {
-    key(vk, true);
-    key(vk, false);
-}
-
 // Types into a name dialog and presses OK.
 void answer_name(HWND dialog, const wchar_t* name) {
     SetDlgItemTextW(dialog, 1024, name);
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
 }
 
-// The message box the process shows next, as "caption|text", answered.
 std::wstring answer_box(const Recorder& r, int button = IDOK, const wchar_t* caption = nullptr) {
-    HWND box = r.message_box(caption, 15000);
-    if (!box) return L"[no box]";
-    std::wstring seen = title_of(box) + L"|" + box_text(box);
-    press(box, button);
-    return seen;
+    return r.answer_box(button, caption);
 }
 
 int run_second(const UserFolder& folder, const std::wstring& arguments) {
@@ -148,12 +131,9 @@ TEST_F(RecorderTest, StartsOnceAndHandsItsCommandLineToTheFirstInstance) {
     EXPECT_EQ(r.wait(), "0");
 }
 
-void select(const Recorder& r, const wchar_t* name) { r.select_row(r.row_of(name)); }
+void select(const Recorder& r, const wchar_t* name) { r.select(name); }
 
-void front(const Recorder& r) {
-    SetForegroundWindow(r.main);
-    eventually([&] { return GetForegroundWindow() == r.main; }, 5000);
-}
+void front(const Recorder& r) { r.front(); }
 
 // Real input on the list: rows are 65 pixels high at 100 %.
 POINT on_row(const Recorder& r, int row, int y_in_row = 32, int x = 150) {
