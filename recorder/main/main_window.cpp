@@ -208,6 +208,8 @@ LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ZV_MOVE_TO:
     case WM_ZV_COPY_TO:
     case WM_ZV_GROUP_WITH: on_list_drop(w, msg, int(wp), reinterpret_cast<ScenarioEntry*>(lp)); return 0;
+    case WM_ZV_RENAME_ENTRY:
+        return rename_in_place(w, reinterpret_cast<ScenarioEntry*>(wp), reinterpret_cast<const wchar_t*>(lp));
     case WM_ZV_PLAY_ENTRY: {
         ScenarioEntry* e = tree_find_id(w->root, int(lp));
         HWND reply = reinterpret_cast<HWND>(wp);
@@ -405,7 +407,9 @@ bool create_main_window(MainWindow* w, int show) {
 int run_message_loop(MainWindow* w) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (w->window && GetForegroundWindow() == w->window && TranslateAcceleratorW(w->window, w->accelerators, &msg))
+        // Keys typed into the list's rename box are text, not commands.
+        if (w->window && GetForegroundWindow() == w->window && (!msg.hwnd || GetParent(msg.hwnd) != w->list) &&
+            TranslateAcceleratorW(w->window, w->accelerators, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);

@@ -92,6 +92,9 @@ void play_selected(MainWindow* w, bool ask_count);
 void play_command_line(MainWindow* w, const std::wstring& text, HWND reply = nullptr);
 void handle_dropped_files(MainWindow* w, const std::vector<std::wstring>& paths);
 void on_list_drop(MainWindow* w, UINT msg, int position, ScenarioEntry* e);
+// A name typed over the list's row: the rename dialog's rules and messages;
+// false when refused (the list keeps its edit box open).
+bool rename_in_place(MainWindow* w, ScenarioEntry* e, const wchar_t* name);
 void on_convert_timer(MainWindow* w);
 void on_call_key(MainWindow* w, int id);
 void shut_down(MainWindow* w);

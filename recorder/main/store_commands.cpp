@@ -72,6 +72,25 @@ void rename(MainWindow* w, ScenarioEntry* e) {
     changed(w, e);
 }
 
+}  // namespace
+
+bool rename_in_place(MainWindow* w, ScenarioEntry* e, const wchar_t* name) {
+    TreePlace place;
+    if (!e || !name || w->player->running() || w->recording_on || !tree_find_place(w->root, e, &place)) return true;
+    std::u16string text = u16(name);
+    if (name_refused(w->window, store_check_name(std::u16string(e->folder), text, e), zv::ui::load_string(IDS_RENAME)))
+        return false;
+    Message error;
+    if (!store_rename(&w->store, e, text, &error)) w->show(error);
+    // The selection stays where it is: a click on another row may have
+    // ended the rename.
+    w->save_list();
+    w->rebuild_list();
+    return true;
+}
+
+namespace {
+
 // A copy made from the menu goes right after its source, also when the
 // source is an open group (a drop there would mean "into it").
 void copy(MainWindow* w, ScenarioEntry* e) {
