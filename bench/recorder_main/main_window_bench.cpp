@@ -4,7 +4,8 @@
 //
 // - start-up: process creation to the main window shown with its list
 //   painted, on a user folder with 1,000 scenarios in 50 groups of 20 (all
-//   groups open, so the list has 1,050 rows), against an empty folder;
+//   groups open, so the list has 1,050 rows; each scenario and group with
+//   its settings file), against an empty folder;
 // - play: the play command (Enter) on a script to its first statement in
 //   zvs_app (the statement sends a message to a window of this program);
 // - repaint: the whole list invalidated and painted, at the top, the middle
@@ -62,9 +63,17 @@ void write(const fs::path& p, const std::string& text) {
     std::ofstream(p, std::ios::binary) << text;
 }
 
+// A settings file as a scenario has after recording and a few plays.
+const char kScenarioSettings[] =
+    "[OPTION]\r\nplay_start_confirm=0\r\nplay_end_confirm=0\r\ncheck_window_title=1\r\ncheck_window_class=1\r\n"
+    "always_check_window=1\r\ncheck_desktop_control_class=1\r\ncheck_busy=1\r\nrecovery_window_pos=0\r\n"
+    "recovery_window_size=1\r\nloop_count=1\r\n[HOTKEY]\r\nmodifiers=0\r\nvirtkey=0\r\n[TIME]\r\nrecord=48210\r\n"
+    "record_timestamp=1700000000\r\nlast_play=35120\r\nplay_total=351200\r\n[PLAY]\r\nstart=12\r\nend=10\r\n"
+    "stop=1\r\nerror=1\r\n[STATS]\r\nscript=1\r\n";
+
 // A user folder: settings that skip the tutorial, and `groups` groups of
-// `per_group` scenarios (timelines and scripts alternating) plus the probe
-// script at the top.
+// `per_group` scenarios (timelines and scripts alternating, each with its
+// settings file) plus the probe script at the top.
 fs::path make_user_folder(const wchar_t* name, int groups, int per_group) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -73,12 +82,17 @@ fs::path make_user_folder(const wchar_t* name, int groups, int per_group) {
     fs::remove_all(dir, ignored);
     write(dir / "zarvo-bot.ini", "[WINDOW]\r\nhide_tutorial=1\r\ntrayicon=0\r\nmain_bottom=700\r\n[LOG]\r\nenable_log=0\r\n");
     write(dir / "data" / "probe.ksc", "send_message(find_window(\"zv_recorder_probe\", \"\"), 32769, 0, 0)\r\n");
-    for (int g = 0; g < groups; ++g)
+    for (int g = 0; g < groups; ++g) {
+        char group[32];
+        std::snprintf(group, sizeof group, "group %02d.ini", g);
+        write(dir / "data" / group, "[OPTION]\r\nplay_start_confirm=1\r\nplay_end_confirm=1\r\nloop_count=1\r\n");
         for (int i = 0; i < per_group; ++i) {
             char file[64];
             std::snprintf(file, sizeof file, "group %02d/scenario %02d-%02d.%s", g, g, i, i % 2 ? "ksc" : "zv");
             write(dir / "data" / file, i % 2 ? "exit\r\n" : "");
+            write(dir / "data" / (std::string(file) + ".ini"), kScenarioSettings);
         }
+    }
     return dir;
 }
 

@@ -136,3 +136,6 @@
 // the main window to itself: handle the command line a second start handed
 // over (the second start does not wait for message boxes it may cause)
 #define WM_ZV_COMMAND_LINE (WM_APP + 21)
+// the main window to itself right after its first paint: read the
+// scenarios' settings files the start-up left for later
+#define WM_ZV_READ_SETTINGS (WM_APP + 22)

@@ -74,6 +74,11 @@ struct MainWindow : PlayerHost {
     int show(int number, UINT type = MB_OK | MB_ICONERROR) const { return show(make_message(number), type); }
     void register_keys();
     void apply_log_setting();
+    // Reads the settings files the start-up left unread (options and call
+    // keys of the rows not shown at first) and registers the call keys;
+    // anything that plays or changes the tree calls it first.
+    void read_pending_settings();
+    bool settings_pending = false;
 };
 
 // The one main window of the process (null before it exists).

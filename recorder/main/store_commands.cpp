@@ -163,7 +163,13 @@ std::vector<std::wstring> choose_imports(MainWindow* w) {
 
 ScenarioEntry* load_scenarios(MainWindow* w) {
     Message error;
-    if (!w->folders.user.empty() && store_open(&w->store, u16(w->folders.user), &error)) store_load(&w->store);
+    // The settings files, one per scenario, are most of what a large tree
+    // costs to load: the rows shown first read theirs before the first
+    // paint, the rest right after it (read_pending_settings).
+    if (!w->folders.user.empty() && store_open(&w->store, u16(w->folders.user), &error)) {
+        store_load(&w->store, false);
+        w->settings_pending = true;
+    }
     if (!w->store.root) w->store.root = list_new();  // without a user folder: an empty tree
     w->root = w->store.root;
     return w->root;

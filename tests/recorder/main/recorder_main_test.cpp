@@ -667,6 +667,53 @@ TEST_F(RecorderTest, RenamesInPlace) {
     EXPECT_EQ(r.wait(), "0");
 }
 
+// A tree longer than the window: the settings of the rows below the first
+// screen hold from the start (a start reads them after its first paint):
+// a call key, the repeat dialog's count, a play's passes.
+TEST_F(RecorderTest, SettingsOfRowsBelowTheFirstScreenHoldFromTheStart) {
+    UserFolder folder("zarvo-bot-long");
+    fs::path marks = folder.path() / "marks.txt";
+    for (int i = 10; i < 40; ++i) folder.put("a" + std::to_string(i) + ".ksc", "exit\r\n");
+    folder.put("y.zv", "");
+    folder.put("y.zv.ini", "[OPTION]\r\nplay_start_confirm=0\r\nplay_end_confirm=0\r\nloop_count=2\r\n");
+    folder.put("z.ksc", "file_write_text(\"" + ksc_path(marks) + "\", \"key\\n\", 1)\r\n");
+    folder.put("z.ksc.ini", "[HOTKEY]\r\nmodifiers=3\r\nvirtkey=120\r\n");  // Ctrl+Alt+F9
+    Recorder r(folder);
+    ASSERT_TRUE(r.started());
+    RECT client;
+    GetClientRect(r.list, &client);
+    EXPECT_GT(r.row_of(L"y") * 65, client.bottom);
+
+    // z's call key is taken (by the recorder) without any command, and plays z.
+    EXPECT_TRUE(eventually([] {
+        bool free = RegisterHotKey(nullptr, 77, MOD_CONTROL | MOD_ALT, VK_F9);
+        if (free) UnregisterHotKey(nullptr, 77);
+        return !free;
+    }));
+    front(r);
+    key(VK_CONTROL, true);
+    key(VK_MENU, true);
+    tap(VK_F9);
+    key(VK_MENU, false);
+    key(VK_CONTROL, false);
+    EXPECT_TRUE(marks_are(marks, "key\n"));
+    EXPECT_TRUE(eventually([&] { return title_of(r.main).find(L"Ver") != std::wstring::npos; }));
+
+    select(r, L"y");
+    r.command(kRepeatPlay);
+    HWND d = r.dialog(L"繰り返し再生");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(item_text(d, 1041), L"2");
+    press(d, IDCANCEL);
+    r.command(kPlay);
+    EXPECT_TRUE(eventually([&] { return folder.entry_setting("y.zv.ini", "PLAY", "end") == "2"; }));
+    EXPECT_EQ(folder.entry_setting("y.zv.ini", "PLAY", "start"), "2");
+    EXPECT_TRUE(eventually([&] { return title_of(r.main).find(L"Ver") != std::wstring::npos; }));
+
+    r.command(kExit);
+    EXPECT_EQ(r.wait(), "0");
+}
+
 // What opens web pages, for the life of the object: a command registered
 // for .html in the prefix's classes (Wine's shell reads the machine's
 // classes only); what was registered before is put back.
