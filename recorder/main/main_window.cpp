@@ -287,13 +287,15 @@ void MainWindow::playing_changed(bool playing) {
 void MainWindow::report(int number) { show(number); }
 
 void MainWindow::play_finished() {
+    // The statistics page first: gathering it may complete the scenarios'
+    // settings files, and whoever waits for the play reads those next.
+    write_statistics(this);
     if (play_reply) {
         const PlayOutcome& o = player->outcome();
         bool normal = o.started && !o.stopped && !o.error_step && o.exit_code == 0;
         PostMessageW(play_reply, kPlayResult, normal ? 0 : 1, o.error_step);
         play_reply = nullptr;
     }
-    write_statistics(this);
 }
 
 ScenarioEntry* MainWindow::selected() const {
