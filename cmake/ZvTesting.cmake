@@ -17,16 +17,18 @@ add_subdirectory(${ZV_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_F
 # Seconds a single test binary may run before ctest kills it.
 set(ZV_TEST_TIMEOUT 300 CACHE STRING "Per test binary timeout (s)")
 
-# _zv_register_test(<test name> <target> [VAR=value...])
+# _zv_register_test(<test name> <target> [VAR=value...]); the command-line
+# arguments come from the caller's _zv_test_args.
 function(_zv_register_test test_name target)
-  add_test(NAME ${test_name} COMMAND ${target} WORKING_DIRECTORY ${ZV_BIN_DIR})
+  add_test(NAME ${test_name} COMMAND ${target} ${_zv_test_args} WORKING_DIRECTORY ${ZV_BIN_DIR})
   set(env "ZV_BIN_DIR=${ZV_BIN_DIR}" "ZV_SOURCE_DIR=${PROJECT_SOURCE_DIR}" ${ARGN})
   set_tests_properties(${test_name} PROPERTIES
                        ENVIRONMENT "${env}"
                        TIMEOUT ${ZV_TEST_TIMEOUT})
 endfunction()
 
-# zv_add_test(NAME <name> SOURCES <files...> [LIBS <targets...>] [LOCALES])
+# zv_add_test(NAME <name> SOURCES <files...> [LIBS <targets...>] [LOCALES]
+#             [ARGS <arguments...>])
 #
 # Builds test binary <name> (linked with gtest_main, gmock, zv_test_support
 # and LIBS) into bin/ and registers it with ctest as one entry that runs the
@@ -37,6 +39,8 @@ endfunction()
 #   LANG/LC_ALL = C.UTF-8 and ja_JP.UTF-8 respectively.  Under Wine this also
 #   switches the process's ANSI/OEM code pages (1252 vs 932).
 #
+# ARGS: command-line arguments of the registered entries (a gtest filter).
+#
 # Environment every test receives:
 #   ZV_BIN_DIR     the directory holding all built programs and DLLs
 #   ZV_SOURCE_DIR  the repository root (fixtures are read from there)
@@ -44,10 +48,11 @@ endfunction()
 # so a Windows test uses "Z:" + path (backslashes or slashes both work);
 # zv::test::bin_dir() / source_path() in tests/support do exactly that.
 function(zv_add_test)
-  cmake_parse_arguments(ARG "LOCALES" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "LOCALES" "NAME" "SOURCES;LIBS;ARGS" ${ARGN})
   if(NOT ARG_NAME OR NOT ARG_SOURCES)
     message(FATAL_ERROR "zv_add_test: NAME and SOURCES are required")
   endif()
+  set(_zv_test_args ${ARG_ARGS})
 
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} zv_test_support
@@ -60,6 +65,21 @@ function(zv_add_test)
     _zv_register_test(${ARG_NAME}.ja ${ARG_NAME} "LANG=ja_JP.UTF-8" "LC_ALL=ja_JP.UTF-8")
   else()
     _zv_register_test(${ARG_NAME} ${ARG_NAME})
+  endif()
+endfunction()
+
+# zv_add_test_run(NAME <name> TARGET <test binary> [ARGS <arguments...>] [LOCALES])
+#
+# One more ctest entry (or two, with LOCALES) for a binary zv_add_test built,
+# e.g. part of its tests under a filter in both environments.
+function(zv_add_test_run)
+  cmake_parse_arguments(ARG "LOCALES" "NAME;TARGET" "ARGS" ${ARGN})
+  set(_zv_test_args ${ARG_ARGS})
+  if(ARG_LOCALES)
+    _zv_register_test(${ARG_NAME}.en ${ARG_TARGET} "LANG=C.UTF-8" "LC_ALL=C.UTF-8")
+    _zv_register_test(${ARG_NAME}.ja ${ARG_TARGET} "LANG=ja_JP.UTF-8" "LC_ALL=ja_JP.UTF-8")
+  else()
+    _zv_register_test(${ARG_NAME} ${ARG_TARGET})
   endif()
 endfunction()
 

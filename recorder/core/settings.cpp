@@ -36,48 +36,69 @@ std::u16string number_text(uint64_t v, bool negative) {
     return std::u16string(digits.begin(), digits.end());
 }
 
-}  // namespace
+// One settings file read in one pass. As with the system's profile
+// functions, only the first [OPTION] and [HOTKEY] sections count and the
+// first of repeated keys wins.
+struct Reading {
+    ScenarioEntry* e;
+    std::u16string section;  // of the keys being visited
+    uint32_t options = 0;    // bits of kOptions already set
+    uint32_t hotkey = 0;     // 1 modifiers, 2 virtkey
+    uint32_t closed = 0;     // 1 OPTION, 2 HOTKEY: a later section of that name is ignored
+};
 
-void entry_read_settings(ScenarioEntry* e, int exists) {
+uint32_t section_bit(const std::u16string& section) {
+    return name_equal(section.c_str(), u"OPTION") ? 1 : name_equal(section.c_str(), u"HOTKEY") ? 2 : 0;
+}
+
+bool take_setting(const char16_t* section, const char16_t* key, const char16_t* value, void* ctx) {
+    Reading* r = static_cast<Reading*>(ctx);
+    if (r->section != section) {
+        r->closed |= section_bit(r->section);
+        r->section = section;
+    }
+    uint32_t bit = section_bit(r->section);
+    if (!bit || (r->closed & bit)) return true;
+    if (bit == 1) {
+        for (size_t i = 0; i < sizeof kOptions / sizeof kOptions[0]; ++i) {
+            if ((r->options & (1u << i)) || !name_equal(key, kOptions[i].key)) continue;
+            r->e->*kOptions[i].field = zv::profile_parse_int(value, kOptions[i].def);
+            r->options |= 1u << i;
+        }
+        return true;
+    }
+    int32_t* field = name_equal(key, u"modifiers") ? &r->e->hotkey_modifiers
+                     : name_equal(key, u"virtkey") ? &r->e->hotkey_key
+                                                   : nullptr;
+    uint32_t done = field == &r->e->hotkey_key ? 2 : 1;
+    if (field && !(r->hotkey & done)) {
+        *field = zv::profile_parse_int(value, 0);
+        r->hotkey |= done;
+    }
+    return true;
+}
+
+void set_defaults(ScenarioEntry* e) {
     for (const Option& o : kOptions) e->*o.field = o.def;
     e->hotkey_modifiers = e->hotkey_key = 0;
-    std::u16string ini = entry_settings_path(e);
-    if (exists < 0) exists = (zv::path_kind(ini.c_str()) & zv::kPathFile) ? 1 : 0;
-    // One read per section: asking key by key opens the file a dozen times.
-    // As with GetPrivateProfileInt, the first of repeated keys counts.
-    struct Reading {
-        ScenarioEntry* e;
-        uint32_t done;
-    } reading = {e, 0};
-    if (exists) {
-        zv::profile_section(
-            ini.c_str(), u"OPTION",
-            [](const char16_t* key, const char16_t* value, void* ctx) {
-                Reading* r = static_cast<Reading*>(ctx);
-                for (size_t i = 0; i < sizeof kOptions / sizeof kOptions[0]; ++i) {
-                    if (!name_equal(key, kOptions[i].key) || (r->done & (1u << i))) continue;
-                    r->e->*kOptions[i].field = zv::profile_parse_int(value, kOptions[i].def);
-                    r->done |= 1u << i;
-                }
-                return true;
-            },
-            &reading);
-        reading.done = 0;
-        zv::profile_section(
-            ini.c_str(), u"HOTKEY",
-            [](const char16_t* key, const char16_t* value, void* ctx) {
-                Reading* r = static_cast<Reading*>(ctx);
-                int32_t* field = name_equal(key, u"modifiers") ? &r->e->hotkey_modifiers
-                                 : name_equal(key, u"virtkey") ? &r->e->hotkey_key
-                                                               : nullptr;
-                uint32_t bit = field == &r->e->hotkey_key ? 2 : 1;
-                if (field && !(r->done & bit)) {
-                    *field = zv::profile_parse_int(value, 0);
-                    r->done |= bit;
-                }
-                return true;
-            },
-            &reading);
+}
+
+}  // namespace
+
+void entry_set_default_settings(ScenarioEntry* e) {
+    set_defaults(e);
+    entry_update_hotkey_text(e);
+}
+
+void entry_read_settings(ScenarioEntry* e, int exists) {
+    set_defaults(e);
+    // One read of the whole file: asking section by section or key by key
+    // opens it again each time, which a tree of a thousand scenarios feels
+    // at start-up. A missing file simply cannot be read.
+    if (exists != 0) {
+        Reading reading;
+        reading.e = e;
+        zv::profile_read_all(entry_settings_path(e).c_str(), take_setting, &reading);
     }
     entry_update_hotkey_text(e);
 }

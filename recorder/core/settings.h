@@ -10,9 +10,11 @@
 namespace zvb {
 
 // Reads OPTION and HOTKEY into the entry (defaults for what is missing)
-// and rebuilds its call-key text. `exists` tells whether the settings file
-// is there when the caller knows (a folder walk does): -1 asks the system.
+// and rebuilds its call-key text. `exists` 0 says the caller knows there is
+// no settings file (a folder walk does), which saves trying to read it.
 void entry_read_settings(ScenarioEntry* e, int exists = -1);
+// The options a scenario has without a settings file, and no call key.
+void entry_set_default_settings(ScenarioEntry* e);
 
 // Numbers in a section of the entry's settings file.
 uint32_t settings_get(const ScenarioEntry* e, const char16_t* section, const char16_t* key, uint32_t def);

@@ -33,8 +33,11 @@ void store_close(Store* s);
 
 // Start-up: the top-level list file, or when there is none the scenario
 // names of section LIST of the settings file (value 1 a script, anything
-// else a timeline); then re-synchronisation with the folder.
-void store_load(Store* s);
+// else a timeline); then re-synchronisation with the folder. Without
+// `read_settings` the entries keep the default options and no call key
+// until entry_read_settings(): a program with many scenarios reads the
+// settings files of the rows it shows first and the rest after.
+void store_load(Store* s, bool read_settings = true);
 // Brings the tree in line with the data folder: entries whose files are
 // gone leave it, scenarios found in the folders join their list at the end
 // (in name order); every entry's place and settings are read again.

@@ -44,7 +44,11 @@ void store_close(Store* s) {
     s->root = nullptr;
 }
 
-void store_load(Store* s) {
+namespace {
+void resync_list(ScenarioEntry* head, const std::u16string& folder, int depth, bool read_settings);
+}
+
+void store_load(Store* s, bool read_settings) {
     list_free(s->root);
     s->root = list_new();
     if (!s->root) return;
@@ -73,7 +77,7 @@ void store_load(Store* s) {
             },
             &adder);
     }
-    store_resync(s);
+    resync_list(s->root, s->data_folder, 0, read_settings);
 }
 
 namespace {
@@ -125,7 +129,7 @@ bool note_entry(const zv::FolderEntry& e, void* ctx) {
     return true;
 }
 
-void resync_list(ScenarioEntry* head, const std::u16string& folder, int depth) {
+void resync_list(ScenarioEntry* head, const std::u16string& folder, int depth, bool read_settings) {
     Listing listing;
     zv::list_folder(folder.c_str(), note_entry, &listing);
     std::vector<Found>& found = listing.found;
@@ -170,8 +174,12 @@ void resync_list(ScenarioEntry* head, const std::u16string& folder, int depth) {
             members.emplace(name_fold(f.name), e);
         }
         e->seen = 1;
-        std::u16string ini = path_file_name(entry_settings_path(e));
-        entry_read_settings(e, listing.settings.count(name_fold(ini)) ? 1 : 0);
+        if (read_settings) {
+            std::u16string ini = path_file_name(entry_settings_path(e));
+            entry_read_settings(e, listing.settings.count(name_fold(ini)) ? 1 : 0);
+        } else {
+            entry_set_default_settings(e);
+        }
     }
     for (ScenarioEntry* prev = head; prev->next;) {
         ScenarioEntry* e = prev->next;
@@ -184,12 +192,13 @@ void resync_list(ScenarioEntry* head, const std::u16string& folder, int depth) {
         entry_free(e);
     }
     for (ScenarioEntry* e = head->next; e; e = e->next)
-        if (e->type == kTypeGroup && e->child && depth < kMaxDepth) resync_list(e->child, e->path, depth + 1);
+        if (e->type == kTypeGroup && e->child && depth < kMaxDepth)
+            resync_list(e->child, e->path, depth + 1, read_settings);
 }
 
 }  // namespace
 
-void store_resync(Store* s) { resync_list(s->root, s->data_folder, 0); }
+void store_resync(Store* s) { resync_list(s->root, s->data_folder, 0, true); }
 
 bool store_save(Store* s) { return list_write_tree(s->data_folder, s->root); }
 

@@ -6,8 +6,11 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <vector>
 
 #include "dpi.h"
+#include "names.h"
+#include "profile.h"
 
 namespace zvb {
 
@@ -64,21 +67,56 @@ const TextKey kTextKeys[] = {
 
 constexpr DWORD kMaxText = 511;
 
+const char16_t* u16(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }
+
+// The file read in one pass, with the rules of the system's profile
+// functions: only a section's first occurrence counts, and within it the
+// first of repeated keys.
+struct Reading {
+    GlobalSettings* s;
+    std::u16string section;
+    std::vector<std::u16string> closed;  // sections already passed
+    bool ints[sizeof kIntKeys / sizeof kIntKeys[0]] = {};
+    bool texts[sizeof kTextKeys / sizeof kTextKeys[0]] = {};
+};
+
+bool take_setting(const char16_t* section, const char16_t* key, const char16_t* value, void* ctx) {
+    Reading* r = static_cast<Reading*>(ctx);
+    if (r->section != section) {
+        r->closed.push_back(r->section);
+        r->section = section;
+    }
+    for (const std::u16string& c : r->closed)
+        if (name_equal(c.c_str(), section)) return true;
+    for (size_t i = 0; i < sizeof kIntKeys / sizeof kIntKeys[0]; ++i) {
+        const IntKey& k = kIntKeys[i];
+        if (r->ints[i] || !name_equal(u16(k.key), key) || !name_equal(u16(k.section), section)) continue;
+        r->s->*k.field = zv::profile_parse_int(value, r->s->*k.field);
+        r->ints[i] = true;
+        return true;
+    }
+    for (size_t i = 0; i < sizeof kTextKeys / sizeof kTextKeys[0]; ++i) {
+        const TextKey& k = kTextKeys[i];
+        if (r->texts[i] || !name_equal(u16(k.key), key) || !name_equal(u16(k.section), section)) continue;
+        r->s->*k.field = std::wstring(reinterpret_cast<const wchar_t*>(value)).substr(0, kMaxText);
+        r->texts[i] = true;
+        return true;
+    }
+    return true;
+}
+
 }  // namespace
 
 void read_settings(const std::wstring& file, GlobalSettings* s) {
     s->double_click_interval = int(GetDoubleClickTime() / 2);
-    const wchar_t* f = file.c_str();
+    // One read of the file rather than a profile call per key.
+    Reading reading;
+    reading.s = s;
+    zv::profile_read_all(u16(file.c_str()), take_setting, &reading);
     for (const IntKey& k : kIntKeys) {
-        int value = int(GetPrivateProfileIntW(k.section, k.key, s->*k.field, f));
+        int value = s->*k.field;
         if (k.scaling == kPosition || (k.scaling == kPositionIfSet && value != kUnsetPosition))
-            value = zv::ui::scale(value);
-        s->*k.field = value;
-    }
-    for (const TextKey& k : kTextKeys) {
-        wchar_t buf[kMaxText + 1] = L"";
-        GetPrivateProfileStringW(k.section, k.key, (s->*k.field).c_str(), buf, kMaxText + 1, f);
-        s->*k.field = buf;
+            s->*k.field = zv::ui::scale(value);
     }
 }
 

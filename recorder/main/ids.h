@@ -117,6 +117,9 @@
 #define WM_ZV_MOVE_TO 1229
 #define WM_ZV_COPY_TO 1230
 #define WM_ZV_GROUP_WITH 1231
+// rename in place: wParam the entry, lParam the new name (wide text);
+// answers 0 to keep the list's edit box open (the name was refused)
+#define WM_ZV_RENAME_ENTRY 1232
 // main window -> list
 #define LM_GET_SELECTED 1325
 #define LM_GET_SELECTED_ROW 1326
@@ -124,7 +127,7 @@
 #define LM_SELECT_ENTRY 1328
 #define LM_SELECT_ROW 1329
 #define LM_REBUILD 1330
-#define LM_SHOW_SELECTION 1331
+#define LM_SHOW_SELECTION 1331  // also ends (cancels) an in-place rename
 #define LM_ENTRY_AT 1332
 // the main window to itself: play the entry whose play identifier is in
 // lParam and tell the window in wParam (may be null) how it went (posted
@@ -133,3 +136,6 @@
 // the main window to itself: handle the command line a second start handed
 // over (the second start does not wait for message boxes it may cause)
 #define WM_ZV_COMMAND_LINE (WM_APP + 21)
+// the main window to itself right after its first paint: read the
+// scenarios' settings files the start-up left for later
+#define WM_ZV_READ_SETTINGS (WM_APP + 22)

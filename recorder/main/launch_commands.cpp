@@ -15,8 +15,10 @@
 #include "ids.h"
 #include "main_window.h"
 #include "message_box.h"
+#include "platform.h"
 #include "play_script.h"
 #include "scenario.h"
+#include "settings.h"
 #include "strings.h"
 
 namespace zvb {
@@ -39,6 +41,18 @@ FILETIME written_time(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
     return data.ftLastWriteTime;
+}
+
+// The size and an FNV-1a hash of a file's bytes in one number; 0 when it
+// cannot be read.
+uint64_t file_signature(const std::wstring& path) {
+    char* data = nullptr;
+    size_t size = 0;
+    if (!zv::read_file(reinterpret_cast<const char16_t*>(path.c_str()), &data, &size)) return 0;
+    uint64_t h = 14695981039346656037ull;
+    for (size_t i = 0; i < size; ++i) h = (h ^ uint8_t(data[i])) * 1099511628211ull;
+    zv::heap_free(data);
+    return h ^ (uint64_t(size) << 40) ^ 1;
 }
 
 // A save dialog; empty when cancelled.
@@ -102,6 +116,7 @@ void convert(MainWindow* w, ScenarioEntry* e) {
     w->converting_id = e->play_id;
     w->convert_file = script;
     w->convert_written = written_time(script);
+    w->convert_signature = file_signature(script);
     SetTimer(w->window, kConvertTimer, 1, nullptr);
 }
 
@@ -205,20 +220,39 @@ void on_convert_timer(MainWindow* w) {
     KillTimer(w->window, kConvertTimer);
     if (w->convert_process) CloseHandle(w->convert_process);
     w->convert_process = nullptr;
+    const std::wstring& file = w->convert_file;
+    // Saved in the editor: a new write time, or other bytes (a file system
+    // with coarse times may keep the time of a quick save).
+    FILETIME now = written_time(file);
+    bool saved = CompareFileTime(&now, &w->convert_written) != 0 || file_signature(file) != w->convert_signature;
+    // The entry may have been renamed or moved while the editor was open,
+    // and a refresh may already have taken the script beside it for it.
     ScenarioEntry* e = tree_find_id(w->root, w->converting_id);
-    FILETIME now = written_time(w->convert_file);
-    bool saved = CompareFileTime(&now, &w->convert_written) != 0;
-    if (e && saved && e->type == kTypeTimeline) {
-        // Saved in the editor: the entry is a script from now on, with the
-        // timeline's settings.
-        std::wstring base = std::wstring(wide(e->folder)) + L"\\" + wide(e->name);
+    bool ours = e && (e->type == kTypeTimeline || (e->type == kTypeScript && lstrcmpiW(wide(e->path), file.c_str()) == 0));
+    std::wstring base = ours ? std::wstring(wide(e->folder)) + L"\\" + wide(e->name) : L"";
+    if (saved && ours && lstrcmpiW((base + L".ksc").c_str(), file.c_str()) != 0 &&
+        !MoveFileW(file.c_str(), (base + L".ksc").c_str())) {
+        // Left where it was saved; a refresh lists it under that name.
+        ask_message(w, IDS_CONVERT_FAILED, IDS_CONVERT, MB_OK | MB_ICONERROR);
+        ours = false;
+    }
+    if (saved && ours) {
+        // The entry is a script from now on, with the timeline's settings.
         CopyFileW((base + L".zv.ini").c_str(), (base + L".ksc.ini").c_str(), FALSE);
         e->type = kTypeScript;
         entry_set_place(e, std::u16string(e->folder));
+        entry_read_settings(e);
         w->save_list();
         w->rebuild_list(e);
     } else if (!saved) {
-        DeleteFileW(w->convert_file.c_str());
+        DeleteFileW(file.c_str());
+        if (ours && e->type == kTypeScript) {
+            e->type = kTypeTimeline;
+            entry_set_place(e, std::u16string(e->folder));
+            entry_read_settings(e);
+            w->save_list();
+            w->rebuild_list(e);
+        }
     }
     w->converting_id = -1;
     w->convert_file.clear();

@@ -52,6 +52,10 @@ void exit_program(MainWindow* w) {
 }  // namespace
 
 void on_command(MainWindow* w, int id) {
+    // A command chosen from the menu while a rename box is open cancels it:
+    // the command may change the tree under it.
+    HWND focus = GetFocus();
+    if (focus && GetParent(focus) == w->list) SendMessageW(w->list, LM_SHOW_SELECTION, 0, 0);
     if (recording_command(w, id) || store_command(w, id) || launch_command(w, id)) return;
     switch (id) {
     case ID_PLAY_LOG: toggle_play_log(w); break;

@@ -15,6 +15,7 @@
 #include "recording_window.h"
 #include "scenario.h"
 #include "scenario_list.h"
+#include "settings.h"
 #include "statistics_report.h"
 #include "strings.h"
 #include "tooltip.h"
@@ -141,9 +142,44 @@ void on_drop_files(MainWindow* w, HDROP drop) {
     handle_dropped_files(w, paths);
 }
 
+// The settings of the rows the first paint shows (a new list is at its top).
+void read_shown_settings(MainWindow* w) {
+    if (!w->settings_pending) return;
+    RECT client;
+    GetClientRect(w->list, &client);
+    int rows = client.bottom / zv::ui::scale(kRowHeight) + 1;
+    for (int row = 0; row < rows; ++row) {
+        ScenarioEntry* e = reinterpret_cast<ScenarioEntry*>(SendMessageW(w->list, LM_ENTRY_AT, 0, row));
+        if (!e) break;
+        entry_read_settings(e, 1);
+    }
+}
+
+// Messages that play, change the tree or follow call keys: they need every
+// scenario's settings.
+bool needs_settings(UINT msg) {
+    switch (msg) {
+    case WM_COMMAND:
+    case WM_HOTKEY:
+    case WM_DROPFILES:
+    case WM_ZV_PLAY_SELECTED:
+    case WM_ZV_EDIT_SELECTED:
+    case WM_ZV_MOVE_TO:
+    case WM_ZV_COPY_TO:
+    case WM_ZV_GROUP_WITH:
+    case WM_ZV_RENAME_ENTRY:
+    case WM_ZV_PLAY_ENTRY:
+    case WM_ZV_COMMAND_LINE:
+    case WM_ZV_REGISTER_KEYS:
+    case WM_ZV_UNREGISTER_KEYS: return true;
+    default: return false;
+    }
+}
+
 LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     MainWindow* w = g_main;
     if (!w || !w->window) return DefWindowProcW(hwnd, msg, wp, lp);
+    if (w->settings_pending && needs_settings(msg)) w->read_pending_settings();
     LRESULT handled;
     if (recording_message(w, msg, wp, lp, &handled)) return handled;
     switch (msg) {
@@ -208,6 +244,8 @@ LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ZV_MOVE_TO:
     case WM_ZV_COPY_TO:
     case WM_ZV_GROUP_WITH: on_list_drop(w, msg, int(wp), reinterpret_cast<ScenarioEntry*>(lp)); return 0;
+    case WM_ZV_RENAME_ENTRY:
+        return rename_in_place(w, reinterpret_cast<ScenarioEntry*>(wp), reinterpret_cast<const wchar_t*>(lp));
     case WM_ZV_PLAY_ENTRY: {
         ScenarioEntry* e = tree_find_id(w->root, int(lp));
         HWND reply = reinterpret_cast<HWND>(wp);
@@ -219,6 +257,7 @@ LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         w->player->launch(e, nullptr);
         return 0;
     }
+    case WM_ZV_READ_SETTINGS: w->read_pending_settings(); return 0;
     case WM_ZV_COMMAND_LINE:
         if (!w->handed_over.empty()) {
             MainWindow::HandedOver h = w->handed_over.front();
@@ -248,13 +287,15 @@ void MainWindow::playing_changed(bool playing) {
 void MainWindow::report(int number) { show(number); }
 
 void MainWindow::play_finished() {
+    // The statistics page first: gathering it may complete the scenarios'
+    // settings files, and whoever waits for the play reads those next.
+    write_statistics(this);
     if (play_reply) {
         const PlayOutcome& o = player->outcome();
         bool normal = o.started && !o.stopped && !o.error_step && o.exit_code == 0;
         PostMessageW(play_reply, kPlayResult, normal ? 0 : 1, o.error_step);
         play_reply = nullptr;
     }
-    write_statistics(this);
 }
 
 ScenarioEntry* MainWindow::selected() const {
@@ -330,6 +371,20 @@ void MainWindow::register_keys() {
     }
 }
 
+void MainWindow::read_pending_settings() {
+    if (!settings_pending) return;
+    settings_pending = false;
+    tree_walk(
+        root,
+        [](ScenarioEntry* e, int, void*) {
+            entry_read_settings(e, 1);
+            return true;
+        },
+        nullptr);
+    register_keys();
+    InvalidateRect(list, nullptr, FALSE);
+}
+
 void MainWindow::apply_log_setting() {
     std::wstring folder = log_folder(folders, settings.log_path);
     if (settings.enable_log) make_folders(folder);
@@ -382,12 +437,15 @@ bool create_main_window(MainWindow* w, int show) {
     w->player.reset(new Player(hwnd, w->root, w->settings, w->folders, w->log, *w));
     recording_setup(w);
     w->list = create_scenario_list(hwnd, w->root, w->tooltip);
-    w->register_keys();
     w->title = version_title();
     SetWindowTextW(hwnd, w->title.c_str());
     w->refresh_menu();
     w->log.write(L"*initialize*", w->title);
     layout(w);
+    read_shown_settings(w);
+    // Posted before the window shows: whatever a user or another program
+    // sends after seeing it comes later in the queue.
+    PostMessageW(hwnd, WM_ZV_READ_SETTINGS, 0, 0);
     if (!(w->settings.trayicon && w->settings.hide_window)) {
         ShowWindow(hwnd, show);
         UpdateWindow(hwnd);
@@ -405,7 +463,9 @@ bool create_main_window(MainWindow* w, int show) {
 int run_message_loop(MainWindow* w) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (w->window && GetForegroundWindow() == w->window && TranslateAcceleratorW(w->window, w->accelerators, &msg))
+        // Keys typed into the list's rename box are text, not commands.
+        if (w->window && GetForegroundWindow() == w->window && (!msg.hwnd || GetParent(msg.hwnd) != w->list) &&
+            TranslateAcceleratorW(w->window, w->accelerators, &msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);

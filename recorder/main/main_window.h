@@ -55,6 +55,7 @@ struct MainWindow : PlayerHost {
     int converting_id = -1;
     std::wstring convert_file;
     FILETIME convert_written = {};
+    uint64_t convert_signature = 0;  // of the generated text (file_signature)
 
     // PlayerHost
     bool recording() const override { return recording_on; }
@@ -73,6 +74,11 @@ struct MainWindow : PlayerHost {
     int show(int number, UINT type = MB_OK | MB_ICONERROR) const { return show(make_message(number), type); }
     void register_keys();
     void apply_log_setting();
+    // Reads the settings files the start-up left unread (options and call
+    // keys of the rows not shown at first) and registers the call keys;
+    // anything that plays or changes the tree calls it first.
+    void read_pending_settings();
+    bool settings_pending = false;
 };
 
 // The one main window of the process (null before it exists).
@@ -91,6 +97,9 @@ void play_selected(MainWindow* w, bool ask_count);
 void play_command_line(MainWindow* w, const std::wstring& text, HWND reply = nullptr);
 void handle_dropped_files(MainWindow* w, const std::vector<std::wstring>& paths);
 void on_list_drop(MainWindow* w, UINT msg, int position, ScenarioEntry* e);
+// A name typed over the list's row: the rename dialog's rules and messages;
+// false when refused (the list keeps its edit box open).
+bool rename_in_place(MainWindow* w, ScenarioEntry* e, const wchar_t* name);
 void on_convert_timer(MainWindow* w);
 void on_call_key(MainWindow* w, int id);
 void shut_down(MainWindow* w);

@@ -1,7 +1,5 @@
 #include "player.h"
 
-#include <shellapi.h>
-
 #include "folders.h"
 #include "ids.h"
 #include "play_log.h"
@@ -36,19 +34,23 @@ bool is_stop_hot_key(int id) { return id >= kStopHotKey && id < kStopHotKey + 4;
 
 HANDLE start_program(const std::wstring& program, const std::wstring& parameters, const std::wstring& folder,
                      int show, bool keep, DWORD* error) {
-    SHELLEXECUTEINFOW info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = program.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-    info.nShow = show;
-    if (!ShellExecuteExW(&info)) {
+    // The programs are ours, by full path: CreateProcess starts them without
+    // the shell's look-ups, which a play's first statement would wait for.
+    std::wstring command = L"\"" + program + L"\"";
+    if (!parameters.empty()) command += L" " + parameters;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = WORD(show);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
         if (error) *error = GetLastError();
         return nullptr;
     }
-    if (keep) return info.hProcess;
-    if (info.hProcess) CloseHandle(info.hProcess);
+    CloseHandle(pi.hThread);
+    if (keep) return pi.hProcess;
+    CloseHandle(pi.hProcess);
     return nullptr;
 }
 
@@ -73,19 +75,21 @@ bool Player::launch(ScenarioEntry* e, const wchar_t* reason) {
     step_ = -1;
     outcome_ = PlayOutcome();
     e->playing = 1;
-    host_.playing_changed(true);
     register_stop_keys();
 
     log(e, type_name(e->type));
     if (e->type == kTypeScript) {
         start_runner(wide(e->path), wide(e->folder));
     } else if (e->type == kTypeGroup && !has_playable_member(e)) {
+        host_.playing_changed(true);
         host_.report(kMessageNothingToPlay);
         clean_up();
         return false;
     } else if (write_entry_script(e, settings_, true, 0, folders_.play_script)) {
         start_runner(folders_.play_script, wide(e->type == kTypeGroup ? e->path : e->folder));
     }
+    // The window shows the play while the runner starts up, not before.
+    host_.playing_changed(true);
     if (!process_) {
         bump_counter(e, u"start");
         bump_counter(e, u"error");

@@ -97,9 +97,8 @@ private:
     PlayOutcome outcome_;
 };
 
-// Starts a companion program from the program folder with the shell's
-// execute call; the process handle when `keep` (null on failure or when
-// not kept). *error receives the system's error code on failure.
+// Starts a companion program from the program folder (full path); the
+// process handle when `keep` (null on failure or when not kept). *error receives the system's error code on failure.
 HANDLE start_program(const std::wstring& program, const std::wstring& parameters, const std::wstring& folder,
                      int show, bool keep, DWORD* error);
 

@@ -18,8 +18,11 @@ namespace {
 using zv::ui::scale;
 
 constexpr int kIndent = 26, kExpandBox = 16, kIconSize = 16;
-constexpr UINT_PTR kScrollTimer = 1, kExpandTimer = 2;
+constexpr UINT_PTR kScrollTimer = 1, kExpandTimer = 2, kRenameTimer = 3;
 constexpr int kNoDrop = -2;
+// The rename box to the list: wParam 1 Enter, 0 Escape, 2 the box lost the
+// focus (posted: the press that took it is handled first).
+constexpr UINT kEndRename = WM_APP + 1;
 
 struct Row {
     ScenarioEntry* entry;
@@ -44,8 +47,14 @@ struct List {
     int under = -1;      // the row under the cursor while dragging
     bool ctrl = false, shift = false;  // as the last mouse message or key change saw them
     bool deselect_on_release = false;  // a press on the selected row: toggled off unless it drags
+    bool rename_on_release = false;    // a press on the selected row's name: renamed unless a double click follows
+    // The in-place rename: the edit box over the entry's name.
+    HWND edit = nullptr;
+    ScenarioEntry* edited = nullptr;
+    bool committing = false;  // the parent is deciding on the name (and may show a message box)
     HICON icons[3] = {};
     HFONT name_font = nullptr, small_font = nullptr;
+    int name_height = 0;
 };
 
 List* list_of(HWND w) { return reinterpret_cast<List*>(GetWindowLongPtrW(w, GWLP_USERDATA)); }
@@ -125,6 +134,35 @@ bool on_expand_box(const List* l, int row, int x) {
     return r.entry->type == kTypeGroup && x >= left && x < left + scale(kExpandBox + 10);
 }
 
+bool has_second_line(const ScenarioEntry* e) { return (e->hotkey_text && *e->hotkey_text) || e->loop_count != 1; }
+
+// Where a row's name is drawn: one line of the name font from the name's
+// left edge to the row's buttons (or the right margin).
+RECT name_box(const List* l, int row) {
+    const Row& r = l->rows[size_t(row)];
+    int top = row_top(l, row);
+    int name_top = has_second_line(r.entry) ? top + scale(10) : top + (row_height() - l->name_height) / 2;
+    int x = scale(10 + kIndent * r.depth) + scale(kExpandBox + 4) + scale(kIconSize) + scale(10);
+    int right = row == button_row(l) ? button_rect(l, row, kPlayButton).left - scale(10) : client_width(l) - scale(10);
+    return RECT{x, name_top, right > x ? right : x, name_top + l->name_height};
+}
+
+// A point on the name's text itself.
+bool on_name(const List* l, int row, POINT p) {
+    RECT box = name_box(l, row);
+    HDC dc = GetDC(l->window);
+    HGDIOBJ old = SelectObject(dc, l->name_font);
+    const wchar_t* name = reinterpret_cast<const wchar_t*>(l->rows[size_t(row)].entry->name);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, name, lstrlenW(name), &size);
+    SelectObject(dc, old);
+    ReleaseDC(l->window, dc);
+    if (box.left + size.cx < box.right) box.right = box.left + size.cx;
+    return PtInRect(&box, p) != FALSE;
+}
+
+void place_rename_box(List* l);
+
 void update_scroll_bar(List* l) {
     int total = row_count(l) * row_height(), page = client_height(l);
     int most = total > page ? total - page : 0;
@@ -138,6 +176,7 @@ void update_scroll_bar(List* l) {
 void scroll_to(List* l, int pixels) {
     l->scroll = pixels;
     update_scroll_bar(l);
+    place_rename_box(l);
     InvalidateRect(l->window, nullptr, FALSE);
 }
 
@@ -393,8 +432,8 @@ void paint_row(List* l, HDC dc, int row, int width, bool focused) {
         if (!second.empty()) second += L" , ";
         second += zv::ui::format_string(IDS_REPEAT_TIMES, e->loop_count);
     }
-    int name_h = line_height(dc, l->name_font);
-    int name_top = second.empty() ? top + (h - name_h) / 2 : top + scale(10);
+    RECT name = name_box(l, row);
+    int name_h = l->name_height, name_top = name.top;
     int mid = name_top + name_h / 2;
 
     int x = scale(10 + kIndent * r.depth);
@@ -403,20 +442,18 @@ void paint_row(List* l, HDC dc, int row, int width, bool focused) {
     int icon = scale(kIconSize);
     if (e->type >= 0 && e->type <= 2 && l->icons[e->type])
         DrawIconEx(dc, x, mid - icon / 2, l->icons[e->type], icon, icon, 0, nullptr, DI_NORMAL);
-    x += icon + scale(10);
 
     bool buttons = row == button_row(l);
-    int right = buttons ? button_rect(l, row, kPlayButton).left - scale(10) : width - scale(10);
+    int right = name.right;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, text);
     HGDIOBJ old = SelectObject(dc, l->name_font);
-    RECT name = {x, name_top, right, name_top + name_h};
     DrawTextW(dc, reinterpret_cast<const wchar_t*>(e->name), -1, &name,
               DT_SINGLELINE | DT_WORD_ELLIPSIS | DT_NOPREFIX | DT_LEFT | DT_TOP);
     if (!second.empty()) {
         SelectObject(dc, l->small_font);
         SetTextColor(dc, gray);
-        RECT below = {x, name_top + name_h, right, top + h - scale(10)};
+        RECT below = {name.left, name_top + name_h, right, top + h - scale(10)};
         DrawTextW(dc, second.c_str(), -1, &below, DT_SINGLELINE | DT_WORD_ELLIPSIS | DT_NOPREFIX | DT_BOTTOM);
     }
     SelectObject(dc, old);
@@ -452,6 +489,90 @@ void paint(List* l) {
     paint_drop_marker(l, dc, client.right);
 }
 
+// ---- renaming in place ----------------------------------------------------------
+
+LRESULT CALLBACK rename_box_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    auto base = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    HWND list = GetParent(w);
+    switch (msg) {
+    case WM_GETDLGCODE: return CallWindowProcW(base, w, msg, wp, lp) | DLGC_WANTALLKEYS;
+    case WM_KEYDOWN:
+        if (wp == VK_RETURN || wp == VK_ESCAPE) {
+            SendMessageW(list, kEndRename, wp == VK_RETURN, 0);
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wp == L'\r' || wp == L'\n' || wp == 0x1B) return 0;  // no beep for Enter and Escape
+        break;
+    case WM_KILLFOCUS: PostMessageW(list, kEndRename, 2, 0); break;
+    default: break;
+    }
+    return CallWindowProcW(base, w, msg, wp, lp);
+}
+
+// Over the edited entry's name; gone with its row.
+void place_rename_box(List* l) {
+    if (!l->edit) return;
+    int row = row_of(l, l->edited);
+    if (row < 0) return;
+    RECT box = name_box(l, row);
+    int pad = scale(3);
+    MoveWindow(l->edit, box.left - pad, box.top - pad, box.right - box.left + 2 * pad, box.bottom - box.top + 2 * pad,
+               TRUE);
+}
+
+void begin_rename(List* l) {
+    KillTimer(l->window, kRenameTimer);
+    ScenarioEntry* e = entry_at(l, l->selected);
+    if (!e || l->edit || l->dragging || busy(l)) return;
+    scroll_into_view(l, l->selected);
+    l->edit = CreateWindowExW(0, L"EDIT", reinterpret_cast<const wchar_t*>(e->name),
+                              WS_CHILD | WS_BORDER | ES_AUTOHSCROLL, 0, 0, 0, 0, l->window, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+    if (!l->edit) return;
+    l->edited = e;
+    SetWindowLongPtrW(l->edit, GWLP_USERDATA, GetWindowLongPtrW(l->edit, GWLP_WNDPROC));
+    SetWindowLongPtrW(l->edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(rename_box_proc));
+    SendMessageW(l->edit, WM_SETFONT, reinterpret_cast<WPARAM>(l->name_font), FALSE);
+    SendMessageW(l->edit, EM_LIMITTEXT, kNameUnits - 1, 0);
+    place_rename_box(l);
+    ShowWindow(l->edit, SW_SHOW);
+    SetFocus(l->edit);
+    SendMessageW(l->edit, EM_SETSEL, 0, -1);
+}
+
+// Ends the rename. A commit offers the name to the parent, which answers 0
+// when it refused it (and said why): the box then stays with its text.
+void end_rename(List* l, bool commit) {
+    if (!l->edit || l->committing) return;
+    if (commit) {
+        int n = GetWindowTextLengthW(l->edit);
+        std::wstring name(size_t(n) + 1, L'\0');
+        name.resize(size_t(GetWindowTextW(l->edit, &name[0], n + 1)));
+        // A press that took the focus away does not go on into a drag
+        // behind a message box.
+        if (GetCapture() == l->window) ReleaseCapture();
+        l->committing = true;
+        LRESULT done = SendMessageW(l->parent, WM_ZV_RENAME_ENTRY, reinterpret_cast<WPARAM>(l->edited),
+                                    reinterpret_cast<LPARAM>(name.c_str()));
+        l->committing = false;
+        if (!done && l->edit) {
+            SetFocus(l->edit);
+            SendMessageW(l->edit, EM_SETSEL, 0, -1);
+            return;
+        }
+    }
+    HWND edit = l->edit;
+    l->edit = nullptr;
+    l->edited = nullptr;
+    if (!edit) return;
+    bool had_focus = GetFocus() == edit;
+    DestroyWindow(edit);
+    if (had_focus) SetFocus(l->window);
+    InvalidateRect(l->window, nullptr, FALSE);
+}
+
 // ---- input ---------------------------------------------------------------------
 
 void on_button_down(List* l, POINT p, bool right) {
@@ -464,6 +585,8 @@ void on_button_down(List* l, POINT p, bool right) {
     SetCapture(l->window);  // a press that leaves the list quickly still drags
     l->pressed_row = row;
     l->pressed_button = button_at(l, row, p);
+    KillTimer(l->window, kRenameTimer);
+    l->rename_on_release = false;
     if (busy(l)) return;  // only the stop button works while playing
     if (!right && row >= 0 && on_expand_box(l, row, p.x)) {
         expand(l, row, !l->rows[size_t(row)].entry->expanded);
@@ -475,6 +598,8 @@ void on_button_down(List* l, POINT p, bool right) {
         select(l, -1);
     else if (row != l->selected)
         select(l, row);
+    else if (!right && had_focus && !l->pressed_button && on_name(l, row, p))
+        l->rename_on_release = true;  // a second, slow click on the name renames
     else if (!right && had_focus && !l->pressed_button)
         l->deselect_on_release = true;  // unless the press becomes a drag of this row
     if (l->pressed_button) InvalidateRect(l->window, nullptr, FALSE);
@@ -490,6 +615,7 @@ void on_mouse_move(List* l, POINT p) {
         l->dragging = true;
         l->cancelled = false;
         l->deselect_on_release = false;
+        l->rename_on_release = false;
         l->dragged = entry_at(l, l->selected);
         SendMessageW(l->tip, kTipHide, 0, 0);
         SetCapture(l->window);
@@ -526,6 +652,12 @@ void on_left_up(List* l, POINT p) {
     if (l->deselect_on_release) {
         l->deselect_on_release = false;
         select(l, -1);
+        return;
+    }
+    if (l->rename_on_release) {
+        // Unless this was the first click of a double click (a play).
+        l->rename_on_release = false;
+        SetTimer(l->window, kRenameTimer, GetDoubleClickTime(), nullptr);
         return;
     }
     int row = row_at(l, p.y);
@@ -580,11 +712,19 @@ void on_key(List* l, WPARAM key, LPARAM flags) {
         if (!(flags & (1 << 30))) select(l, at >= 0 ? -1 : (l->hover >= 0 ? l->hover : 0));
         break;
     case VK_ESCAPE: select(l, -1); break;
+    case VK_F2:
+        if (!(flags & (1 << 30))) begin_rename(l);
+        break;
     default: break;
     }
 }
 
 void on_timer(List* l, UINT_PTR id) {
+    if (id == kRenameTimer) {
+        KillTimer(l->window, id);
+        if (!l->pressed) begin_rename(l);
+        return;
+    }
     if (!l->dragging) {
         KillTimer(l->window, id);
         return;
@@ -629,6 +769,9 @@ void make_fonts(List* l) {
     l->name_font = CreateFontIndirectW(&f);
     f.lfHeight = -scale(12);
     l->small_font = CreateFontIndirectW(&f);
+    HDC dc = GetDC(nullptr);
+    l->name_height = line_height(dc, l->name_font);
+    ReleaseDC(nullptr, dc);
 }
 
 LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -672,25 +815,37 @@ LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case LM_GET_SELECTED_ROW: return l->selected;
     case LM_GET_ROW_COUNT: return row_count(l);
     case LM_SELECT_ENTRY:
+        end_rename(l, false);
         if (!busy(l) && lp) {
             reveal(l, reinterpret_cast<ScenarioEntry*>(lp));
             select(l, row_of(l, reinterpret_cast<ScenarioEntry*>(lp)));
         }
         return 0;
     case LM_SELECT_ROW:
+        end_rename(l, false);
         if (!busy(l)) select(l, int(lp));
         return 0;
     case LM_REBUILD:
+        // The tree changed under a rename box (unless by its own rename).
+        end_rename(l, false);
+        KillTimer(w, kRenameTimer);
         if (l->dragging) end_drag(l);
         renumber(l);
+        place_rename_box(l);
         if (busy(l)) l->hover = l->selected;
         return 0;
     case LM_SHOW_SELECTION:
+        end_rename(l, false);
         scroll_into_view(l, l->selected);
+        return 0;
+    case kEndRename:
+        // A lost focus commits once the focus has really gone elsewhere.
+        if (wp != 2 || (l->edit && GetFocus() != l->edit)) end_rename(l, wp != 0);
         return 0;
     case LM_ENTRY_AT: return reinterpret_cast<LRESULT>(entry_at(l, int(lp)));
     case WM_SIZE:
         update_scroll_bar(l);
+        place_rename_box(l);
         InvalidateRect(w, nullptr, FALSE);
         return 0;
     case WM_VSCROLL: {
@@ -733,6 +888,7 @@ LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         if (l->right || !l->dragging) on_right_up(l, p);
         return 0;
     case WM_LBUTTONDBLCLK: {
+        KillTimer(w, kRenameTimer);
         int row = row_at(l, p.y);
         if (busy(l) || row < 0 || on_expand_box(l, row, p.x) || button_at(l, row, p)) return 0;
         if (row != l->selected) select(l, row);

@@ -72,6 +72,25 @@ void rename(MainWindow* w, ScenarioEntry* e) {
     changed(w, e);
 }
 
+}  // namespace
+
+bool rename_in_place(MainWindow* w, ScenarioEntry* e, const wchar_t* name) {
+    TreePlace place;
+    if (!e || !name || w->player->running() || w->recording_on || !tree_find_place(w->root, e, &place)) return true;
+    std::u16string text = u16(name);
+    if (name_refused(w->window, store_check_name(std::u16string(e->folder), text, e), zv::ui::load_string(IDS_RENAME)))
+        return false;
+    Message error;
+    if (!store_rename(&w->store, e, text, &error)) w->show(error);
+    // The selection stays where it is: a click on another row may have
+    // ended the rename.
+    w->save_list();
+    w->rebuild_list();
+    return true;
+}
+
+namespace {
+
 // A copy made from the menu goes right after its source, also when the
 // source is an open group (a drop there would mean "into it").
 void copy(MainWindow* w, ScenarioEntry* e) {
@@ -144,7 +163,13 @@ std::vector<std::wstring> choose_imports(MainWindow* w) {
 
 ScenarioEntry* load_scenarios(MainWindow* w) {
     Message error;
-    if (!w->folders.user.empty() && store_open(&w->store, u16(w->folders.user), &error)) store_load(&w->store);
+    // The settings files, one per scenario, are most of what a large tree
+    // costs to load: the rows shown first read theirs before the first
+    // paint, the rest right after it (read_pending_settings).
+    if (!w->folders.user.empty() && store_open(&w->store, u16(w->folders.user), &error)) {
+        store_load(&w->store, false);
+        w->settings_pending = true;
+    }
     if (!w->store.root) w->store.root = list_new();  // without a user folder: an empty tree
     w->root = w->store.root;
     return w->root;

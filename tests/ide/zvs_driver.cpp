@@ -83,6 +83,20 @@ Zvs::Zvs(const std::filesystem::path& script, const std::filesystem::path& setti
     }
     CloseHandle(process_.hThread);
     zv::test::eventually([&] { return (main = top_window(pid(), L"KSCEditMainWndClass")) != nullptr; }, 30000);
+    find_panes();
+}
+
+Zvs::Zvs(HWND main_window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main_window, &pid);
+    process_.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+    if (!process_.hProcess) return;
+    process_.dwProcessId = pid;
+    main = main_window;
+    find_panes();
+}
+
+void Zvs::find_panes() {
     if (!main) return;
     editor = FindWindowExW(main, nullptr, L"nEdit", nullptr);
     console = FindWindowExW(main, nullptr, L"ConsoleViewClass", nullptr);
@@ -179,6 +193,30 @@ void Zvs::press(WORD k, WORD modifier, WORD modifier2) const {
     if (modifier) key(modifier, true);
     zv::test::eventually([&] { return state_of(target) != before; }, 1000);
     settle();
+}
+
+namespace {
+
+struct TitleSearch {
+    const std::wstring* title;
+    HWND found;
+};
+
+BOOL CALLBACK find_titled(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<TitleSearch*>(lp);
+    wchar_t cls[64] = L"";
+    GetClassNameW(w, cls, 64);
+    if (lstrcmpW(cls, L"KSCEditMainWndClass") != 0 || !IsWindowVisible(w) || window_text(w) != *s->title) return TRUE;
+    s->found = w;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND find_zvs_window(const std::wstring& title, int ms) {
+    TitleSearch s = {&title, nullptr};
+    zv::test::eventually([&] { return EnumWindows(find_titled, reinterpret_cast<LPARAM>(&s)), s.found != nullptr; }, ms);
+    return s.found;
 }
 
 HWND Zvs::dialog(int ms) const {

@@ -23,6 +23,9 @@ public:
     // Starts zvs.exe with the script path (none: an empty argument list)
     // and ZVS_SETTINGS_DIR set to settings_dir.
     Zvs(const std::filesystem::path& script, const std::filesystem::path& settings_dir);
+    // Takes over a zvs.exe another program started, by its main window
+    // (the process is opened by the window's owner).
+    explicit Zvs(HWND main_window);
     // Ends the process by its handle if it is still running.
     ~Zvs();
     Zvs(const Zvs&) = delete;
@@ -62,10 +65,15 @@ public:
     HWND main = nullptr, editor = nullptr, console = nullptr, vars = nullptr, toolbar = nullptr;
 
 private:
+    void find_panes();
     PROCESS_INFORMATION process_ = {};
 };
 
 // A window's text through WM_GETTEXT (any length).
 std::wstring window_text(HWND window);
+
+// A visible zvs main window of any process whose title is this one; null
+// when none shows up within ms.
+HWND find_zvs_window(const std::wstring& title, int ms = 30000);
 
 }  // namespace zvs_test

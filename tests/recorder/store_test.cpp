@@ -55,7 +55,9 @@ TEST_F(StoreFixture, LoadResyncAndListFiles) {
     for (const char* f : {"b.zv", "a.ksc", "c.zv", "c.ksc", ".zv", "notes.txt", "G/x.zv", "G/y.ksc", "G/S/.keep"})
         fs::create_directories(data(f).parent_path()), put_bytes(data(f), "");
     put_bytes(data("a.ksc.ini"), "[OPTION]\r\nloop_count=3\r\ncheck_busy = 0\r\nloop_count=9\r\n"  // the first counts
-                                 "[HOTKEY]\r\nmodifiers=2\r\nvirtkey=65\r\n");
+                                 "[HOTKEY]\r\nmodifiers=2\r\nvirtkey=65\r\n"
+                                 "[PLAY]\r\nloop_count=7\r\n"  // another section's key of that name
+                                 "[option]\r\nrecovery_window_pos=1\r\n");  // only the first section counts
     put_bytes(dir / "zarvo-bot.ini", "[LIST]\r\nb=0\r\na=1\r\nzz=1\r\n");
 #ifndef _WIN32
     fs::create_directory_symlink(data("G"), data("L"));  // a link back into the tree is no group

@@ -1,5 +1,5 @@
 // Shots of zarvo-bot's main window: a nested tree with selection and
-// hover, a play running, the context and tray menus, every dialog and
+// hover, renaming in place, a play running, the context and tray menus, every dialog and
 // message box of the main window.
 #include <cstdio>
 #include <functional>
@@ -80,6 +80,21 @@ int main() {
     SetCursorPos(at.x, at.y);
     menu_shot(r, [&] { PostMessageW(r.main, 1225, 0, 0); }, "main_context_menu");
     menu_shot(r, [&] { PostMessageW(r.main, 1126, 1, WM_RBUTTONDOWN); }, "main_tray_menu");
+
+    // Renaming in place: F2 puts the box over the name.
+    r.select_row(6);
+    SetForegroundWindow(r.main);
+    keybd_event(VK_F2, 0, 0, 0);
+    keybd_event(VK_F2, 0, KEYEVENTF_KEYUP, 0);
+    HWND box = nullptr;
+    eventually([&] { return (box = FindWindowExW(r.list, nullptr, L"Edit", nullptr)) != nullptr; }, 5000);
+    if (box) {
+        SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"週次バックアップ（月曜）"));
+        SendMessageW(box, EM_SETSEL, 8, 12);
+    }
+    check(box && zv::shots::save(r.main, "main_rename_in_place"), "main_rename_in_place");
+    if (box) PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+    eventually([&] { return !IsWindow(box); }, 5000);
 
     r.select_row(0);
     dialog_shot(r, 40012, L"グループの編集", "dialog_group");

@@ -125,6 +125,32 @@ std::wstring Recorder::row_name(int row) const {
     return reinterpret_cast<const wchar_t*>(name);
 }
 
+namespace {
+
+// Reads a field of the entry at a row out of the process.
+template <typename T>
+bool read_entry_field(HANDLE process, const char* entry, size_t offset, T* out) {
+    SIZE_T got = 0;
+    return entry && ReadProcessMemory(process, entry + offset, out, sizeof *out, &got) && got == sizeof *out;
+}
+
+}  // namespace
+
+int Recorder::row_type(int row) const {
+    int32_t type = -1;
+    auto address = reinterpret_cast<const char*>(send(1332, 0, row));
+    if (!read_entry_field(process_.hProcess, address, offsetof(zvb::ScenarioEntry, type), &type)) return -1;
+    return type;
+}
+
+std::wstring Recorder::row_path(int row) const {
+    char16_t path[zvb::kPathUnits] = {};
+    auto address = reinterpret_cast<const char*>(send(1332, 0, row));
+    if (!read_entry_field(process_.hProcess, address, offsetof(zvb::ScenarioEntry, path), &path)) return L"";
+    path[zvb::kPathUnits - 1] = 0;
+    return reinterpret_cast<const wchar_t*>(path);
+}
+
 int Recorder::row_of(const std::wstring& name) const {
     for (int i = 0, n = rows(); i < n; ++i)
         if (row_name(i) == name) return i;
@@ -183,6 +209,21 @@ HWND Recorder::window(const wchar_t* cls) const {
     return s.found;
 }
 
+void Recorder::select(const wchar_t* name) const { select_row(row_of(name)); }
+
+void Recorder::front() const {
+    SetForegroundWindow(main);
+    eventually([&] { return GetForegroundWindow() == main; }, 5000);
+}
+
+std::wstring Recorder::answer_box(int button, const wchar_t* caption) const {
+    HWND box = message_box(caption, 15000);
+    if (!box) return L"[no box]";
+    std::wstring seen = title_of(box) + L"|" + box_text(box);
+    ::zv::test::press(box, button);
+    return seen;
+}
+
 std::wstring box_text(HWND box) { return item_text(box, 0xFFFF); }
 
 std::wstring item_text(HWND dialog, int id) { return text_of(GetDlgItem(dialog, id)); }
@@ -193,5 +234,17 @@ void press(HWND dialog, int button) {
 }
 
 std::wstring title_of(HWND w) { return text_of(w); }
+
+std::string read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void key(BYTE vk, bool down) { keybd_event(vk, BYTE(MapVirtualKeyW(vk, 0)), down ? 0 : KEYEVENTF_KEYUP, 0); }
+
+void tap(BYTE vk) {
+    key(vk, true);
+    key(vk, false);
+}
 
 }  // namespace zv::test

@@ -64,6 +64,10 @@ public:
     // The name of the entry at a row, read from the process (the list hands
     // out its entries' addresses); "" for no row.
     std::wstring row_name(int row) const;
+    // The type (0 timeline, 1 script, 2 group) and path of that entry; -1
+    // and "" for no row.
+    int row_type(int row) const;
+    std::wstring row_path(int row) const;
     // The row showing an entry of this name, -1 when none.
     int row_of(const std::wstring& name) const;
     // All rows' names joined by "|".
@@ -76,6 +80,13 @@ public:
     HWND message_box(const wchar_t* caption = nullptr, int ms = 20000) const;
     // A top-level window of the process by class.
     HWND window(const wchar_t* cls) const;
+
+    // Selects the row of this name; brings the main window to the front.
+    void select(const wchar_t* name) const;
+    void front() const;
+    // The message box the process shows next, as "caption|text", answered
+    // with the button; "[no box]" when none comes.
+    std::wstring answer_box(int button = IDOK, const wchar_t* caption = nullptr) const;
 
     HWND main = nullptr, list = nullptr;
 
@@ -90,5 +101,11 @@ std::wstring item_text(HWND dialog, int id);
 void press(HWND dialog, int button);
 // The window's title.
 std::wstring title_of(HWND w);
+
+// A file's bytes ("" when missing).
+std::string read(const std::filesystem::path& p);
+// Synthesized keys: one press or release, a tap.
+void key(BYTE vk, bool down);
+void tap(BYTE vk);
 
 }  // namespace zv::test

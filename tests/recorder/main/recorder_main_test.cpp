@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "recorder_driver.h"
 #include "target_driver.h"
@@ -26,11 +27,6 @@ enum {
     kExit = 40008, kPlay = 40010, kRepeatPlay = 40011, kRename = 40013, kCopy = 40014, kCallKey = 40015,
     kDelete = 40016, kMoveUp = 40017, kMoveDown = 40018, kStatistics = 40030,
 };
-
-std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string ksc_path(const fs::path& p) {
     std::string out;
@@ -57,26 +53,14 @@ std::string notifying_script(const fs::path& marker, const std::string& body = "
            ksc_path(marker) + "\", \"done\\n\", 1)\r\n__play_end()\r\n";
 }
 
-void key(BYTE vk, bool down) { keybd_event(vk, BYTE(MapVirtualKeyW(vk, 0)), down ? 0 : KEYEVENTF_KEYUP, 0); }
-
-void tap(BYTE vk) {
-    key(vk, true);
-    key(vk, false);
-}
-
 // Types into a name dialog and presses OK.
 void answer_name(HWND dialog, const wchar_t* name) {
     SetDlgItemTextW(dialog, 1024, name);
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
 }
 
-// The message box the process shows next, as "caption|text", answered.
 std::wstring answer_box(const Recorder& r, int button = IDOK, const wchar_t* caption = nullptr) {
-    HWND box = r.message_box(caption, 15000);
-    if (!box) return L"[no box]";
-    std::wstring seen = title_of(box) + L"|" + box_text(box);
-    press(box, button);
-    return seen;
+    return r.answer_box(button, caption);
 }
 
 int run_second(const UserFolder& folder, const std::wstring& arguments) {
@@ -148,12 +132,9 @@ TEST_F(RecorderTest, StartsOnceAndHandsItsCommandLineToTheFirstInstance) {
     EXPECT_EQ(r.wait(), "0");
 }
 
-void select(const Recorder& r, const wchar_t* name) { r.select_row(r.row_of(name)); }
+void select(const Recorder& r, const wchar_t* name) { r.select(name); }
 
-void front(const Recorder& r) {
-    SetForegroundWindow(r.main);
-    eventually([&] { return GetForegroundWindow() == r.main; }, 5000);
-}
+void front(const Recorder& r) { r.front(); }
 
 // Real input on the list: rows are 65 pixels high at 100 %.
 POINT on_row(const Recorder& r, int row, int y_in_row = 32, int x = 150) {
@@ -440,9 +421,9 @@ TEST_F(RecorderTest, ChangesTheStoreThroughMenusKeysAndDrags) {
     fs::path data = folder.data();
     front(r);
 
-    // F2 renames; the name dialog refuses what the store refuses and stays.
+    // The rename command's dialog refuses what the store refuses and stays.
     select(r, L"a");
-    tap(VK_F2);
+    r.command(kRename);
     HWND d = r.dialog(L"名前の変更");
     ASSERT_TRUE(d);
     answer_name(d, L"b");
@@ -548,6 +529,189 @@ TEST_F(RecorderTest, ChangesTheStoreThroughMenusKeysAndDrags) {
     // The list files keep the order: the new group came right after its target.
     std::string top = read(folder.path() / "data.lst");
     EXPECT_LT(top.find("P\0a\0i\0r"), top.find("R\0e\0p\0o\0r\0t\0s"));
+}
+
+// The rename box over a row's name: F2 or a slow second click opens it;
+// Enter and a lost focus commit with the dialog's rules, a refused name
+// keeps it open, Escape cancels; keys typed into it are never commands.
+HWND rename_box(const Recorder& r) {
+    HWND box = nullptr;
+    eventually([&] { return (box = FindWindowExW(r.list, nullptr, L"Edit", nullptr)) && IsWindowVisible(box); }, 5000);
+    return box && IsWindowVisible(box) ? box : nullptr;
+}
+
+bool rename_box_gone(const Recorder& r) {
+    return eventually([&] { return !FindWindowExW(r.list, nullptr, L"Edit", nullptr); }, 5000);
+}
+
+// Types text into the focused window as the keyboard would.
+void type_text(const std::wstring& text) {
+    for (wchar_t c : text) {
+        INPUT in[2] = {};
+        for (int i = 0; i < 2; ++i) {
+            in[i].type = INPUT_KEYBOARD;
+            in[i].ki.wScan = WORD(c);
+            in[i].ki.dwFlags = KEYEVENTF_UNICODE | (i ? KEYEVENTF_KEYUP : 0);
+        }
+        SendInput(2, in, sizeof in[0]);
+    }
+}
+
+TEST_F(RecorderTest, RenamesInPlace) {
+    UserFolder folder("zarvo-bot-rename");
+    folder.put("alpha.ksc", "a\r\n");
+    folder.put("beta.ksc", "b\r\n");
+    folder.put("gamma.zv", "");
+    folder.put("Group/inner.ksc", "c\r\n");
+    Recorder r(folder);
+    ASSERT_TRUE(r.started());
+    fs::path data = folder.data();
+
+    // F2 on the selected row: the box holds the name, all of it selected.
+    select(r, L"alpha");
+    front(r);
+    tap(VK_F2);
+    HWND box = rename_box(r);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(text_of(box), L"alpha");
+    EXPECT_EQ(SendMessageW(box, EM_GETSEL, 0, 0), MAKELRESULT(0, 5));
+    // Refused names: the dialog's messages under its title; the box stays
+    // with what was typed.
+    const struct {
+        const wchar_t* name;
+        const wchar_t* message;
+    } refused[] = {{L"beta", L"すでに同じ名前が存在します。"},
+                   {L"GAMMA", L"すでに同じ名前が存在します。"},
+                   {L"a|b", L"名前に次の文字は使えません。\n\n\\ / : * ? \" < > |"},
+                   {L"", L"名前を入力してください。"}};
+    for (const auto& c : refused) {
+        SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.name));
+        tap(VK_RETURN);
+        EXPECT_EQ(answer_box(r, IDOK, L"名前の変更"), std::wstring(L"名前の変更|") + c.message) << narrow(c.name);
+        EXPECT_TRUE(IsWindow(box));
+        EXPECT_EQ(text_of(box), c.name);
+    }
+    // Escape cancels.
+    tap(VK_ESCAPE);
+    EXPECT_TRUE(rename_box_gone(r));
+    EXPECT_TRUE(fs::exists(data / "alpha.ksc"));
+
+    // Typed and committed with Enter; Home, Delete and Enter inside the box
+    // edit the text (the window's keys would delete and play the entry).
+    front(r);
+    tap(VK_F2);
+    ASSERT_TRUE(box = rename_box(r));
+    type_text(L"Xalpha2");
+    tap(VK_HOME);
+    tap(VK_DELETE);
+    EXPECT_TRUE(eventually([&] { return text_of(box) == L"alpha2"; })) << narrow(text_of(box));
+    tap(VK_RETURN);
+    EXPECT_TRUE(rename_box_gone(r));
+    EXPECT_TRUE(eventually([&] { return fs::exists(data / "alpha2.ksc"); }));
+    EXPECT_FALSE(fs::exists(data / "alpha.ksc"));
+    EXPECT_EQ(r.row_name(r.selected_row()), L"alpha2");
+    EXPECT_EQ(r.message_box(nullptr, 500), nullptr);  // no delete question
+    EXPECT_THAT(folder.log(), Not(HasSubstr("SCENARIO_TYPE")));  // nothing played
+    EXPECT_NE(read(folder.path() / "data.lst").find("a\0l\0p\0h\0a\0" "2\0"), std::string::npos);
+
+    // A group, its case only, and a click on another row committing it.
+    select(r, L"Group");
+    front(r);
+    tap(VK_F2);
+    ASSERT_TRUE(box = rename_box(r));
+    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"GROUP"));
+    int beta = r.row_of(L"beta");
+    move_to(r, on_row(r, beta));
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    EXPECT_TRUE(rename_box_gone(r));
+    EXPECT_TRUE(eventually([&] { return r.row_of(L"GROUP") >= 0; }));
+    EXPECT_TRUE(eventually([&] { return r.selected_row() == beta; }));
+    EXPECT_EQ(r.row_path(r.row_of(L"inner")), (data / "GROUP" / "inner.ksc").wstring());
+    bool spelled = false;
+    for (const auto& item : fs::directory_iterator(data)) spelled |= item.path().filename() == "GROUP";
+    EXPECT_TRUE(spelled);
+
+    // A slow second click on the selected row's name opens the box; a
+    // refused name on losing the focus keeps it open, and it gets the focus
+    // back.
+    std::this_thread::sleep_for(std::chrono::milliseconds(GetDoubleClickTime() + 50));
+    move_to(r, on_row(r, beta, 32, 70));
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    ASSERT_TRUE(box = rename_box(r));
+    EXPECT_EQ(text_of(box), L"beta");
+    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"gamma"));
+    int alpha = r.row_of(L"alpha2");
+    move_to(r, on_row(r, alpha));
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    EXPECT_EQ(answer_box(r, IDOK, L"名前の変更"), L"名前の変更|すでに同じ名前が存在します。");
+    EXPECT_TRUE(IsWindow(box));
+    EXPECT_EQ(text_of(box), L"gamma");
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    EXPECT_TRUE(eventually([&] {
+        return GetGUIThreadInfo(GetWindowThreadProcessId(r.main, nullptr), &gui) && gui.hwndFocus == box;
+    }));
+    // A menu command closes the box first; the menu's rename is the dialog.
+    r.command(kRename);
+    EXPECT_TRUE(rename_box_gone(r));
+    HWND d = r.dialog(L"名前の変更");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(item_text(d, 1024), L"alpha2");  // the row clicked last
+    press(d, IDCANCEL);
+    EXPECT_TRUE(fs::exists(data / "beta.ksc"));
+
+    r.command(kExit);
+    EXPECT_EQ(r.wait(), "0");
+}
+
+// A tree longer than the window: the settings of the rows below the first
+// screen hold from the start (a start reads them after its first paint):
+// a call key, the repeat dialog's count, a play's passes.
+TEST_F(RecorderTest, SettingsOfRowsBelowTheFirstScreenHoldFromTheStart) {
+    UserFolder folder("zarvo-bot-long");
+    fs::path marks = folder.path() / "marks.txt";
+    for (int i = 10; i < 40; ++i) folder.put("a" + std::to_string(i) + ".ksc", "exit\r\n");
+    folder.put("y.zv", "");
+    folder.put("y.zv.ini", "[OPTION]\r\nplay_start_confirm=0\r\nplay_end_confirm=0\r\nloop_count=2\r\n");
+    folder.put("z.ksc", "file_write_text(\"" + ksc_path(marks) + "\", \"key\\n\", 1)\r\n");
+    folder.put("z.ksc.ini", "[HOTKEY]\r\nmodifiers=3\r\nvirtkey=120\r\n");  // Ctrl+Alt+F9
+    Recorder r(folder);
+    ASSERT_TRUE(r.started());
+    RECT client;
+    GetClientRect(r.list, &client);
+    EXPECT_GT(r.row_of(L"y") * 65, client.bottom);
+
+    // z's call key is taken (by the recorder) without any command, and plays z.
+    EXPECT_TRUE(eventually([] {
+        bool free = RegisterHotKey(nullptr, 77, MOD_CONTROL | MOD_ALT, VK_F9);
+        if (free) UnregisterHotKey(nullptr, 77);
+        return !free;
+    }));
+    front(r);
+    key(VK_CONTROL, true);
+    key(VK_MENU, true);
+    tap(VK_F9);
+    key(VK_MENU, false);
+    key(VK_CONTROL, false);
+    EXPECT_TRUE(marks_are(marks, "key\n"));
+    EXPECT_TRUE(eventually([&] { return title_of(r.main).find(L"Ver") != std::wstring::npos; }));
+
+    select(r, L"y");
+    r.command(kRepeatPlay);
+    HWND d = r.dialog(L"繰り返し再生");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(item_text(d, 1041), L"2");
+    press(d, IDCANCEL);
+    r.command(kPlay);
+    EXPECT_TRUE(eventually([&] { return folder.entry_setting("y.zv.ini", "PLAY", "end") == "2"; }));
+    EXPECT_EQ(folder.entry_setting("y.zv.ini", "PLAY", "start"), "2");
+    EXPECT_TRUE(eventually([&] { return title_of(r.main).find(L"Ver") != std::wstring::npos; }));
+
+    r.command(kExit);
+    EXPECT_EQ(r.wait(), "0");
 }
 
 // What opens web pages, for the life of the object: a command registered

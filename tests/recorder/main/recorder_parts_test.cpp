@@ -65,6 +65,26 @@ TEST(RecorderSettings, EveryKeyWrittenBackWholeAndPositionsAtOneHundredPercent) 
     zvb::read_settings(file, &back);
     EXPECT_EQ(back.main_right, 900);
     EXPECT_EQ(back.log_path, std::wstring(511, L'x'));  // at most 511 characters
+
+    // A file edited by hand reads as the system's profile functions read it:
+    // names in any case, the first of repeated keys, only a section's first
+    // occurrence, one pair of quotes off, leading digits, empty = default.
+    std::ofstream(dir / "zarvo-bot.ini", std::ios::binary)
+        << "[window]\r\n MAIN_RIGHT = 500\r\nmain_right=700\r\ntrayicon=0x0\r\nedit_top=40\r\n"
+           "[LOG]\r\nlog_path=\"C:\\logs here\"\r\nenable_log=2x\r\n"
+           "[WINDOW]\r\nhide_window=1\r\n[PLAY]\r\ncheck_count=\r\nloop_interval=-3\r\n";
+    zvb::GlobalSettings edited;
+    zvb::read_settings(file, &edited);
+    EXPECT_EQ(edited.main_right, 750);
+    EXPECT_EQ(edited.main_bottom, 630);
+    EXPECT_EQ(edited.trayicon, 0);
+    EXPECT_EQ(edited.edit_top, 60);
+    EXPECT_EQ(edited.edit_left, zvb::kUnsetPosition);
+    EXPECT_EQ(edited.log_path, L"C:\\logs here");
+    EXPECT_EQ(edited.enable_log, 2);
+    EXPECT_EQ(edited.hide_window, 0);
+    EXPECT_EQ(edited.check_count, 50);
+    EXPECT_EQ(edited.loop_interval, -3);
     zv::ui::set_scale_percent(100);
     fs::remove_all(dir);
 }
