@@ -44,6 +44,8 @@ enum : int32_t {
     SF_BYREF = 4,      // &parameter
 };
 
+struct Code;
+
 struct SyntaxNode {
     int32_t kind;
     int32_t flags;
@@ -55,14 +57,14 @@ struct SyntaxNode {
     SyntaxNode* sub;        // owned nested sequence
     SyntaxNode* target;     // jump target (not owned)
     int32_t line;           // zero-based; -1 for synthetic nodes
-    // SK_VAR: the variable found last time, valid while the lookup would
-    // give the same answer (same starting scope, no variable created since
-    // in a scope some lookup went through).
+    // The compiled form of the code this node heads (a top-level sequence,
+    // or a function with SK_FUNCDEF), made on first run: [0] without and
+    // [1] with step callbacks. Owned.
+    Code* code[2];
+    // Used only by the previous evaluator (differential runs).
     uint64_t cache_serial;
     uint64_t cache_epoch;
     Node* cache_var;
-    // SK_BLOCK: an empty scope kept for the next run of this block, so a
-    // loop body does not build and tear down a scope on every pass.
     Scope* spare;
 };
 
@@ -87,7 +89,6 @@ struct UserFunc {
 
 struct Scope {
     const char16_t* pos;  // source position of the node being run
-    int32_t stop_kind;
     ScriptUnit* unit;
     Node* vars;  // creation order
     Node* vars_tail;
@@ -95,13 +96,23 @@ struct Scope {
     Scope* parent;
     Node* post_inc;  // variables to increment at the next statement end
     Node* post_dec;  // ... and to decrement (reference nodes, newest first)
-    Node* stack;              // evaluator stack, top first
-    int32_t exit_requested;
+    Node* stack;     // values a finished walk left behind, top first
     int32_t line_mode;
     const char16_t* name;  // "stdin" in line mode
     uint64_t serial;       // unique per scope life: keys the lookup caches
     uint64_t parent_serial;
     int32_t observed;      // a cached lookup went through this scope
+    int32_t var_count;
+    struct VarIndex* index;  // by name, once a scope holds many variables
+    // While compiled code runs in this scope: its variable slots, the static
+    // scope it stands for, and where its values begin on the evaluator stack.
+    Node** slots;
+    const struct ScopeLayout* layout;
+    int32_t base;
+    int32_t frame;  // made by the evaluator inside a frame (not by a host)
+    // Used only by the previous evaluator (differential runs).
+    int32_t stop_kind;
+    int32_t exit_requested;
 };
 
 // Step callback: called with (scope, node) before each node; non-zero stops.

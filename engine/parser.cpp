@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "code.h"
+
 #include "error.h"
 #include "eval.h"
 #include "lexer.h"
@@ -16,6 +18,8 @@ constexpr size_t kStackReserve = 256 * 1024;
 void syntax_free(SyntaxNode* seq) {
     while (seq) {
         SyntaxNode* next = seq->next;
+        code_free(seq->code[0]);
+        code_free(seq->code[1]);
         if (seq->spare) scope_free(seq->spare);
         syntax_free(seq->sub);
         zv::heap_free(seq->text);
@@ -856,6 +860,7 @@ SyntaxNode* parse_text(Scope* scope, ScriptUnit* unit, const char16_t* text, siz
     lex_init(&p->ls, scope, text, len, unit->ksc5 != 0);
     bool good = p->next() && p->parse_statements(false);
     delete p;
+    resolution_changed();  // functions may have come or gone
     if (!good) {
         while (UserFunc* f = *fn_tail) {
             *fn_tail = f->next;

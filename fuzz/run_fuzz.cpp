@@ -41,14 +41,12 @@ bool directive(Scope* scope, ScriptUnit* unit, int kind, const char16_t* arg, co
     return true;
 }
 
-int budget(Scope* s, const SyntaxNode* node, void* ctx) {
+int budget(Scope*, const SyntaxNode* node, void* ctx) {
     int* steps = static_cast<int*>(ctx);
     if (++*steps > kMaxSteps) return 1;
     // Indexing far beyond the end creates every element in between.
-    if (node && node->kind == SK_INDEX && s->stack) {
-        const Value* i = s->stack->value;
-        if ((i->kind == kInt && i->data.i > kMaxIndex) || (i->kind == kReal && i->data.r > kMaxIndex)) return 1;
-    }
+    const Value* i = node && node->kind == SK_INDEX ? step_operand(0) : nullptr;
+    if (i && ((i->kind == kInt && i->data.i > kMaxIndex) || (i->kind == kReal && i->data.r > kMaxIndex))) return 1;
 #if defined(ZV_SANITIZE)
     if (__sanitizer_get_current_allocated_bytes() > kMaxHeapBytes) return 1;
 #endif

@@ -1,5 +1,6 @@
+// The previous evaluator, kept only to compare the new core against (differential runs).
 // The walk loop: runs syntax sequences node by node.
-#include "eval.h"
+#include "legacy.h"
 
 #include <cstring>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "platform.h"
 
 namespace ksc {
+namespace legacy {
 
 constexpr int32_t kMarkerKind = 4;  // internal value kind of a call-arguments marker
 
@@ -15,6 +17,7 @@ void result_init(Value* v) {
     memset(v, 0, sizeof *v);
     v->kind = kNoValue;
 }
+
 
 // ---- scopes -------------------------------------------------------------
 
@@ -765,4 +768,5 @@ alloc_failed:
     goto done;
 }
 
+}  // namespace legacy
 }  // namespace ksc

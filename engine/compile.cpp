@@ -1,0 +1,722 @@
+// Compiles syntax sequences into code units (see code.h).
+//
+// One traversal emits the instructions and collects, per static scope, the
+// names its code may create; afterwards the slots are laid out and every
+// variable reference learns the slots it must try. A reference may create
+// its variable only when the name is not certainly visible at that point:
+// an earlier reference or declaration that always runs before it, in its
+// own scope or an enclosing one of the unit, already found or made it, and
+// variables never disappear from a live scope.
+#include <cstring>
+#include <new>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "code.h"
+#include "error.h"
+#include "eval.h"
+#include "platform.h"
+
+namespace ksc {
+
+namespace {
+
+using Name = std::u16string_view;
+
+// Compiling stops with "Nesting too deep" when less native stack is left.
+constexpr size_t kCompileStackReserve = 128 * 1024;
+
+struct StaticScope {
+    int parent;
+    int depth;  // scope record in the frame; -1: the walked scope
+    int first_slot = 0;
+    bool conditional = false;  // nothing in it runs certainly (a switch body)
+    std::vector<const char16_t*> names;
+    std::vector<int32_t> hashes;
+    std::unordered_map<Name, int> slot_of;
+    std::unordered_set<Name> certain;  // names certainly visible from here on
+};
+
+struct Site {
+    const SyntaxNode* node;
+    int scope;
+    bool creates;
+    int insn;
+};
+
+struct Target {  // break and continue destinations
+    bool is_switch;
+    int depth;           // record depth of the loop's (or switch body's) scope
+    int break_label;
+    int continue_label;  // -1 for a switch
+};
+
+int sk_binary(int32_t kind) { return kind >= SK_MUL && kind <= SK_BITOR; }
+int sk_unary(int32_t kind) { return kind >= SK_NOT && kind <= SK_POSTDEC; }
+
+const SyntaxNode* last_of(const SyntaxNode* n, const SyntaxNode* stop = nullptr) {
+    const SyntaxNode* last = nullptr;
+    for (; n && n != stop; n = n->next) last = n;
+    return last;
+}
+
+class Compiler {
+public:
+    Compiler(bool step, bool external) : step_(step), external_(external) {}
+
+    Code* top(const SyntaxNode* seq);
+    Code* function(const SyntaxNode* def);
+
+    int error = kErrAlloc;
+    const SyntaxNode* where = nullptr;
+
+private:
+    bool step_;
+    bool external_;
+    bool failed_ = false;
+    std::vector<Insn> insns_;
+    std::vector<StaticScope> scopes_;
+    std::vector<Site> sites_;
+    std::vector<const SyntaxNode*> calls_;
+    std::vector<int> labels_;  // label -> instruction index
+    std::unordered_map<const SyntaxNode*, std::pair<int, int>> node_labels_;  // at its step, after it
+    std::vector<int> markers_;  // stack depths of open call-argument markers
+    std::vector<const SyntaxNode*> joins_;  // join labels that end open short-circuit operands
+    std::vector<Target> targets_;
+    std::vector<int> scope_base_;  // stack depth where each open scope's values begin
+    int scope_ = 0;                // current static scope
+    int depth_ = 0;                // current record depth
+    int max_depth_ = 0;
+    int sd_ = 0;                   // value stack depth (static)
+    int max_sd_ = 0;
+    int conditional_ = 0;          // inside code that may not run
+    int seq_depth_ = 0;
+    const SyntaxNode* root_stmt_ = nullptr;  // statement of the unit's own sequence being compiled
+
+    int emit(uint16_t op, const SyntaxNode* node, uint16_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0) {
+        insns_.push_back(Insn{op, a, b, c, d, node});
+        return int(insns_.size()) - 1;
+    }
+    void step(const SyntaxNode* n) {
+        if (step_) emit(OP_STEP, n);
+    }
+    int new_label() {
+        labels_.push_back(-1);
+        return int(labels_.size()) - 1;
+    }
+    void define(int label) { labels_[size_t(label)] = int(insns_.size()); }
+    int label_of(const SyntaxNode* n, bool after) {
+        auto it = node_labels_.find(n);
+        if (it == node_labels_.end()) it = node_labels_.emplace(n, std::make_pair(new_label(), new_label())).first;
+        return after ? it->second.second : it->second.first;
+    }
+    void push(int n = 1) {
+        sd_ += n;
+        if (sd_ > max_sd_) max_sd_ = sd_;
+    }
+    // Pops n values; false (and a syntax error at run time) when the
+    // sequence would take more than the current scope holds.
+    bool pop(const SyntaxNode* at, int n = 1) {
+        if (sd_ - n < scope_base_.back()) {
+            emit(OP_FAIL, at, kErrSyntax);
+            sd_ = scope_base_.back();
+            return false;
+        }
+        sd_ -= n;
+        return true;
+    }
+    bool too_deep(const SyntaxNode* n) {
+        if (zv::stack_remaining() >= kCompileStackReserve) return false;
+        if (!failed_) {
+            failed_ = true;
+            error = kErrTooDeep;
+            where = n;
+        }
+        return true;
+    }
+
+    int open_scope(bool conditional) {
+        StaticScope s;
+        s.parent = scope_;
+        s.depth = ++depth_;
+        s.conditional = conditional;
+        if (depth_ > max_depth_) max_depth_ = depth_;
+        scopes_.push_back(std::move(s));
+        scope_ = int(scopes_.size()) - 1;
+        scope_base_.push_back(sd_);
+        return scope_;
+    }
+    void close_scope() {
+        StaticScope& s = scopes_[size_t(scope_)];
+        s.certain.clear();
+        s.certain.rehash(0);
+        scope_ = s.parent;
+        --depth_;
+        sd_ = scope_base_.back();
+        scope_base_.pop_back();
+    }
+
+    bool certainly_visible(Name name) const {
+        for (int s = scope_; s >= 0; s = scopes_[size_t(s)].parent)
+            if (scopes_[size_t(s)].certain.count(name)) return true;
+        return false;
+    }
+    void add_name(int scope, const char16_t* name, int32_t hash) {
+        StaticScope& s = scopes_[size_t(scope)];
+        if (s.slot_of.emplace(Name(name), int(s.names.size())).second) {
+            s.names.push_back(name);
+            s.hashes.push_back(hash);
+        }
+    }
+    void note_certain(const char16_t* name) {
+        StaticScope& s = scopes_[size_t(scope_)];
+        if (!conditional_ && !s.conditional) s.certain.insert(Name(name));
+    }
+
+    void variable(const SyntaxNode* n);
+    void call(const SyntaxNode* n);
+    void sequence(const SyntaxNode* n, const SyntaxNode* stop = nullptr);
+    const SyntaxNode* node(const SyntaxNode* n);
+    const SyntaxNode* while_test(const SyntaxNode* n);
+    const SyntaxNode* switch_statement(const SyntaxNode* n);
+    void jump_out(const SyntaxNode* n, bool is_break);
+    void parameters(const SyntaxNode* def);
+    Code* finish(const SyntaxNode* head);
+};
+
+void Compiler::variable(const SyntaxNode* n) {
+    step(n);
+    bool decl = n->kind == SK_VARDECL;
+    bool creates = decl || !certainly_visible(Name(n->text));
+    if (creates) add_name(scope_, n->text, n->ival);
+    note_certain(n->text);
+    sites_.push_back(Site{n, scope_, creates, 0});
+    int site = int(sites_.size()) - 1;
+    sites_.back().insn = emit(decl ? OP_VARDECL : OP_VAR, n, (n->flags & SF_IN_ARRAY) ? 1 : 0, site, kNoSlot);
+    push();
+}
+
+void Compiler::call(const SyntaxNode* n) {
+    step(n);
+    calls_.push_back(n);
+    int mark = markers_.empty() ? scope_base_.back() : markers_.back();
+    if (!markers_.empty()) markers_.pop_back();
+    if (mark < scope_base_.back()) mark = scope_base_.back();
+    int nargs = sd_ - mark - 1;
+    if (nargs < 0) {
+        emit(OP_FAIL, n, kErrSyntax);
+        nargs = 0;
+    } else {
+        emit(OP_CALL, n, 0, int32_t(calls_.size()) - 1, nargs);
+    }
+    sd_ = mark;
+    push();
+}
+
+// break and continue: to a loop or switch of this unit, or out of it.
+void Compiler::jump_out(const SyntaxNode* n, bool is_break) {
+    step(n);
+    for (size_t i = targets_.size(); i-- > 0;) {
+        const Target& t = targets_[i];
+        if (t.is_switch && !is_break) continue;  // continue passes switches by
+        emit(OP_UNWIND, n, 0, is_break ? t.break_label : t.continue_label, t.depth);
+        return;
+    }
+    // Out of the unit: the root's position becomes its statement that holds
+    // this one, as a host reporting the stray jump expects.
+    emit(OP_ESCAPE, root_stmt_ ? root_stmt_ : n, uint16_t(is_break ? 1 : 2));
+}
+
+const SyntaxNode* Compiler::while_test(const SyntaxNode* n) {
+    const SyntaxNode* exit_jump = n->next;
+    step(n);
+    int cont = new_label();
+    // Without steps the exit jump is only a jump: the condition goes straight
+    // to its target.
+    int exit_label = step_ ? new_label() : label_of(exit_jump->target, true);
+    if (n->flags & SF_HAS_VALUE) {
+        if (pop(n)) emit(OP_TEST, n, 0, exit_label);
+    }
+    int body_end = new_label();
+    targets_.push_back(Target{false, depth_, label_of(exit_jump->target, true), body_end});
+    sequence(n->sub);
+    targets_.pop_back();
+    define(body_end);
+    if (n->sub && (n->sub->next || n->sub->kind != SK_BLOCK)) emit(OP_SETTLE, last_of(n->sub));
+    if (step_) {
+        emit(OP_JUMP, n, 0, cont);
+        define(exit_label);
+        node(exit_jump);  // the exit jump, stepped as the walk steps it
+    }
+    define(cont);
+    return exit_jump->next;
+}
+
+const SyntaxNode* Compiler::switch_statement(const SyntaxNode* n) {
+    step(n);
+    if (!pop(n)) return n->next;
+    push();  // the switch value stays below the body's values
+    int body = open_scope(true);
+    emit(OP_SWITCH, n, 0, body);
+    int final_label = new_label();
+    // The cases, in order, until one matches; then the first default.
+    std::vector<std::pair<const SyntaxNode*, int>> starts;  // case or default -> label
+    const SyntaxNode* fallback = nullptr;
+    ++conditional_;
+    for (const SyntaxNode* c = n->sub; c; c = c->next) {
+        if (c->kind == SK_DEFAULT && !fallback) fallback = c;
+        if (c->kind != SK_CASE) continue;
+        sequence(c->next, c->target);
+        const SyntaxNode* last = last_of(c->next, c->target);
+        if (last) emit(OP_SETTLE, last);
+        int start = new_label();
+        starts.emplace_back(c, start);
+        emit(OP_CASE, c, 0, start);
+        sd_ = scope_base_.back();
+    }
+    --conditional_;
+    int fallback_label = fallback ? new_label() : final_label;
+    emit(OP_JUMP, n, 0, fallback_label);
+    // The body from the chosen label on: later labels are passed over.
+    targets_.push_back(Target{true, depth_, final_label, -1});
+    size_t next_start = 0;
+    const SyntaxNode* c = n->sub;
+    while (c && !failed_) {
+        if (c->kind == SK_CASE) {
+            step(c);
+            if (next_start < starts.size() && starts[next_start].first == c) define(starts[next_start++].second);
+            c = c->target->next;
+            continue;
+        }
+        if (c->kind == SK_DEFAULT) {
+            step(c);
+            if (c == fallback) define(fallback_label);
+            c = c->next;
+            continue;
+        }
+        c = node(c);
+    }
+    targets_.pop_back();
+    const SyntaxNode* last = last_of(n->sub);
+    if (last) emit(OP_SETTLE, last);
+    define(final_label);
+    close_scope();
+    emit(OP_SWITCH_END, n);
+    pop(n);
+    return n->next;
+}
+
+// Compiles one node (with the nodes it owns) and returns the next to compile.
+const SyntaxNode* Compiler::node(const SyntaxNode* n) {
+    switch (n->kind) {
+        case SK_INT:
+            step(n);
+            emit(OP_PUSH_INT, n, 0, n->ival);
+            push();
+            break;
+        case SK_REAL:
+            step(n);
+            emit(OP_PUSH_REAL, n);
+            push();
+            break;
+        case SK_STRING:
+            step(n);
+            emit(OP_PUSH_STR, n);
+            push();
+            break;
+        case SK_VAR:
+        case SK_VARDECL: variable(n); break;
+        case SK_CALLMARK:
+            step(n);
+            emit(OP_PUSH_MARK, n);
+            markers_.push_back(sd_);
+            push();
+            break;
+        case SK_CALL: call(n); break;
+        case SK_INDEX:
+            step(n);
+            if (pop(n, 2)) emit(OP_INDEX, n, 1);
+            push();
+            break;
+        case SK_KEY:
+            step(n);
+            if (pop(n, 2)) emit(OP_KEY, n);
+            push();
+            break;
+        case SK_ASSIGN: {
+            step(n);
+            uint16_t flags = (n->flags & SF_IN_ARRAY) ? AF_IN_ARRAY : 0;
+            if (n->next && n->next->kind == SK_END_SEMI) flags |= AF_MOVE;
+            if (!n->next || n->next->kind == SK_END_LINE) flags |= AF_MOVE_LINE;
+            if (pop(n, 2)) emit(OP_ASSIGN, n, flags);
+            push();
+            break;
+        }
+        case SK_COMPOUND:
+            step(n);
+            if (pop(n, 2)) emit(OP_COMPOUND, n);
+            push(3);
+            break;
+        case SK_AND:
+        case SK_OR:
+            step(n);
+            if (pop(n, 2)) emit(OP_ANDOR, n, uint16_t(n->kind));
+            push();
+            break;
+        case SK_ANDTEST:
+        case SK_ORTEST:
+            step(n);
+            emit(OP_SHORT, n, uint16_t(n->kind), label_of(n->target, true));
+            ++conditional_;  // the right operand may not run
+            joins_.push_back(n->target);
+            break;
+        case SK_LABEL_JOIN:
+            if (!joins_.empty() && joins_.back() == n) {
+                joins_.pop_back();
+                --conditional_;
+            }
+            define(label_of(n, false));
+            step(n);
+            define(label_of(n, true));
+            break;
+        case SK_LABEL_ELSE:
+        case SK_LABEL_IFEND:
+        case SK_LABEL_LOOP:
+        case SK_LABEL_LOOPEND:
+            define(label_of(n, false));
+            step(n);
+            define(label_of(n, true));
+            break;
+        case SK_COMMA:
+        case SK_DEFAULT:
+        case SK_FUNCEND:
+        case SK_CASE_END: step(n); break;
+        case SK_END_LINE:
+        case SK_END_SEMI:
+            step(n);
+            emit(OP_END, n, n->kind == SK_END_LINE ? 1 : 0);
+            sd_ = scope_base_.back();
+            break;
+        case SK_ARRAY: {
+            step(n);
+            open_scope(false);
+            emit(OP_ENTER, n, 0, scope_);
+            sequence(n->sub);
+            const SyntaxNode* last = last_of(n->sub);
+            if (last) emit(OP_SETTLE, last);
+            emit(OP_MAKE_ARRAY, n);
+            close_scope();
+            push();
+            break;
+        }
+        case SK_BLOCK: {
+            step(n);
+            open_scope(false);
+            emit(OP_ENTER, n, 0, scope_);
+            sequence(n->sub);
+            const SyntaxNode* last = last_of(n->sub);
+            emit(OP_LEAVE, last ? last : n);
+            close_scope();
+            break;
+        }
+        case SK_IFTEST: {
+            step(n);
+            const SyntaxNode* jump = n->next;
+            if (pop(n)) emit(OP_TEST, n, 0, label_of(jump->target, false));
+            return jump->next;
+        }
+        case SK_JUMP:
+            step(n);
+            if (n->next && n->next->kind == SK_FUNCDEF) return n->target;  // over a function definition
+            emit(OP_JUMP, n, 0, label_of(n->target, false));
+            break;
+        case SK_WHILETEST: return while_test(n);
+        case SK_DOBODY: {
+            step(n);
+            int body_end = new_label();
+            targets_.push_back(Target{false, depth_, label_of(n->target, true), body_end});
+            sequence(n->sub);
+            targets_.pop_back();
+            define(body_end);
+            if (n->sub && (n->sub->next || n->sub->kind != SK_BLOCK)) emit(OP_SETTLE, last_of(n->sub));
+            break;
+        }
+        case SK_SWITCH: return switch_statement(n);
+        case SK_BREAK:
+        case SK_CONTINUE: jump_out(n, n->kind == SK_BREAK); break;
+        case SK_EXIT:
+        case SK_RETURN:
+            step(n);
+            emit(OP_RETURN, n, uint16_t(n->kind == SK_EXIT ? -kWalkExit : -kWalkReturn),
+                 (n->flags & SF_HAS_VALUE) ? 1 : 0);
+            break;
+        case SK_CASE:
+            // Only met inside a switch body, which switch_statement compiles.
+            step(n);
+            return n->target->next;
+        default:
+            if (sk_unary(n->kind)) {
+                step(n);
+                if (pop(n)) emit(OP_UN, n, uint16_t(n->kind));
+                push();
+            } else if (sk_binary(n->kind)) {
+                step(n);
+                if (pop(n, 2)) emit(OP_BIN, n, uint16_t(n->kind));
+                push();
+            } else {
+                step(n);  // nothing to do at run time
+            }
+    }
+    return n->next;
+}
+
+void Compiler::sequence(const SyntaxNode* n, const SyntaxNode* stop) {
+    if (n && too_deep(n)) return;
+    ++seq_depth_;
+    while (n && n != stop && !failed_) {
+        if (seq_depth_ == 1) root_stmt_ = n;
+        n = node(n);
+    }
+    --seq_depth_;
+}
+
+// Binding the parameters: each takes its argument, or its default, which
+// runs in the function's scope once the parameter exists.
+void Compiler::parameters(const SyntaxNode* def) {
+    int index = 0;
+    for (const SyntaxNode* p = def->sub; p && !failed_; p = p->next, ++index) {
+        // A repeated name (or one a default made) finds its slot taken at
+        // run time: "Duplicate variable declaration".
+        add_name(0, p->text, p->ival);
+        int slot = scopes_[0].slot_of[Name(p->text)];
+        int32_t flags = ((p->flags & SF_BYREF) ? PF_BYREF : 0) | (p->sub ? PF_DEFAULT : 0);
+        int after = new_label();
+        emit(OP_PARAM, p, uint16_t(index), after, slot, flags);
+        if (p->sub) {
+            ++conditional_;
+            ++seq_depth_;
+            sequence(p->sub);
+            --seq_depth_;
+            --conditional_;
+            const SyntaxNode* last = last_of(p->sub);
+            if (last) emit(OP_SETTLE, last);
+            emit(OP_DEFAULT_SET, p, 0, 0, slot);
+            sd_ = scope_base_.back();
+        }
+        define(after);
+        // From here on the parameter is certainly there.
+        scopes_[0].certain.insert(Name(p->text));
+    }
+}
+
+Code* Compiler::top(const SyntaxNode* seq) {
+    StaticScope root;
+    root.parent = -1;
+    root.depth = external_ ? -1 : 0;
+    depth_ = root.depth;
+    max_depth_ = depth_;
+    scopes_.push_back(std::move(root));
+    scope_base_.push_back(0);
+    sequence(seq);
+    const SyntaxNode* last = last_of(seq);
+    emit(OP_HALT, last ? last : seq);
+    return finish(seq);
+}
+
+Code* Compiler::function(const SyntaxNode* def) {
+    StaticScope root;
+    root.parent = -1;
+    root.depth = 0;
+    scopes_.push_back(std::move(root));
+    scope_base_.push_back(0);
+    parameters(def);
+    const SyntaxNode* body = def->target ? def->target->sub : nullptr;
+    sequence(body);
+    const SyntaxNode* last = last_of(body);
+    emit(OP_HALT, last ? last : def);
+    return finish(def);
+}
+
+// Lays out the slots, resolves the references and the labels, and copies
+// everything into one allocation.
+Code* Compiler::finish(const SyntaxNode* head) {
+    if (failed_) return nullptr;
+    // Slots: a scope's follow its parent's; sibling scopes share theirs,
+    // since they never live at the same time. The walked scope's slots are
+    // its own (outside the frame).
+    int frame_slots = 0;
+    for (size_t i = 0; i < scopes_.size(); ++i) {
+        StaticScope& s = scopes_[i];
+        if (s.parent < 0) {
+            s.first_slot = 0;
+        } else {
+            const StaticScope& p = scopes_[size_t(s.parent)];
+            s.first_slot = p.depth < 0 ? 0 : p.first_slot + int(p.names.size());
+        }
+        if (s.depth >= 0 && s.first_slot + int(s.names.size()) > frame_slots)
+            frame_slots = s.first_slot + int(s.names.size());
+    }
+    auto encode = [&](int scope, int index) -> int32_t {
+        const StaticScope& s = scopes_[size_t(scope)];
+        return s.depth < 0 ? ~int32_t(index) : int32_t(s.first_slot + index);
+    };
+
+    std::vector<int32_t> cands;
+    std::vector<VarSite> sites(sites_.size());
+    for (size_t i = 0; i < sites_.size(); ++i) {
+        const Site& st = sites_[i];
+        VarSite& vs = sites[i];
+        memset(&vs, 0, sizeof vs);
+        vs.name = st.node->text;
+        vs.hash = st.node->ival;
+        vs.create = kNoSlot;
+        vs.first_cand = int32_t(cands.size());
+        Name name(st.node->text);
+        for (int s = st.scope; s >= 0; s = scopes_[size_t(s)].parent) {
+            auto it = scopes_[size_t(s)].slot_of.find(name);
+            if (it == scopes_[size_t(s)].slot_of.end()) continue;
+            int32_t slot = encode(s, it->second);
+            if (s == st.scope && st.creates) vs.create = slot;
+            cands.push_back(slot);
+        }
+        vs.cand_count = int32_t(cands.size()) - vs.first_cand;
+        vs.by_name = 1;
+        Insn& in = insns_[size_t(st.insn)];
+        in.c = vs.cand_count ? cands[size_t(vs.first_cand)] : kNoSlot;
+    }
+    for (Insn& in : insns_) {
+        switch (in.op) {
+            case OP_JUMP:
+            case OP_SHORT:
+            case OP_TEST:
+            case OP_CASE:
+            case OP_UNWIND:
+            case OP_PARAM: {
+                int pos = labels_[size_t(in.b)];
+                in.b = pos >= 0 ? pos : int32_t(insns_.size()) - 1;  // (never: every label is placed)
+                break;
+            }
+            default: break;
+        }
+    }
+
+    // One block: code, instructions, layouts (with names, hashes, the
+    // walked scope's name table), sites, candidates, call sites.
+    size_t names_total = 0;
+    for (const StaticScope& s : scopes_) names_total += s.names.size();
+    const StaticScope& root = scopes_[0];
+    size_t table_size = 0;
+    if (root.depth < 0) {
+        table_size = 8;
+        while (table_size < root.names.size() * 2) table_size *= 2;
+    }
+    auto align = [](size_t n) { return (n + 15) & ~size_t(15); };
+    size_t off_insns = align(sizeof(Code));
+    size_t off_layouts = off_insns + align(insns_.size() * sizeof(Insn));
+    size_t off_names = off_layouts + align(scopes_.size() * sizeof(ScopeLayout));
+    size_t off_hashes = off_names + align(names_total * sizeof(const char16_t*));
+    size_t off_table = off_hashes + align(names_total * sizeof(int32_t));
+    size_t off_sites = off_table + align(table_size * sizeof(int32_t));
+    size_t off_cands = off_sites + align(sites.size() * sizeof(VarSite));
+    size_t off_calls = off_cands + align(cands.size() * sizeof(int32_t));
+    size_t total = off_calls + align(calls_.size() * sizeof(CallSite));
+    char* block = static_cast<char*>(zv::heap_alloc(total));
+    if (!block) {
+        error = kErrAlloc;
+        where = head;
+        return nullptr;
+    }
+    Code* code = reinterpret_cast<Code*>(block);
+    code->block = block;
+    code->head = head;
+    code->external = external_;
+    code->insns = reinterpret_cast<Insn*>(block + off_insns);
+    code->insn_count = int32_t(insns_.size());
+    memcpy(code->insns, insns_.data(), insns_.size() * sizeof(Insn));
+    code->layouts = reinterpret_cast<ScopeLayout*>(block + off_layouts);
+    code->layout_count = int32_t(scopes_.size());
+    const char16_t** names = reinterpret_cast<const char16_t**>(block + off_names);
+    int32_t* hashes = reinterpret_cast<int32_t*>(block + off_hashes);
+    for (size_t i = 0; i < scopes_.size(); ++i) {
+        const StaticScope& s = scopes_[i];
+        ScopeLayout& l = code->layouts[i];
+        l.depth = s.depth;
+        l.first_slot = s.first_slot;
+        l.count = int32_t(s.names.size());
+        l.names = names;
+        l.hashes = hashes;
+        l.table = nullptr;
+        l.table_mask = 0;
+        for (size_t k = 0; k < s.names.size(); ++k) {
+            *names++ = s.names[k];
+            *hashes++ = s.hashes[k];
+        }
+    }
+    if (table_size) {
+        int32_t* table = reinterpret_cast<int32_t*>(block + off_table);
+        for (size_t i = 0; i < table_size; ++i) table[i] = -1;
+        ScopeLayout& l = code->layouts[0];
+        for (int32_t k = 0; k < l.count; ++k) {
+            size_t at = size_t(uint32_t(l.hashes[k])) & (table_size - 1);
+            while (table[at] >= 0) at = (at + 1) & (table_size - 1);
+            table[at] = k;
+        }
+        l.table = table;
+        l.table_mask = int32_t(table_size - 1);
+    }
+    code->sites = reinterpret_cast<VarSite*>(block + off_sites);
+    code->site_count = int32_t(sites.size());
+    if (!sites.empty()) memcpy(code->sites, sites.data(), sites.size() * sizeof(VarSite));
+    code->cands = reinterpret_cast<int32_t*>(block + off_cands);
+    if (!cands.empty()) memcpy(code->cands, cands.data(), cands.size() * sizeof(int32_t));
+    code->calls = reinterpret_cast<CallSite*>(block + off_calls);
+    code->call_count = int32_t(calls_.size());
+    for (size_t i = 0; i < calls_.size(); ++i) memset(&code->calls[i], 0, sizeof(CallSite));
+    code->frame_slots = frame_slots;
+    code->frame_scopes = max_depth_ + 1;
+    code->max_stack = max_sd_ + 4;
+    return code;
+}
+
+}  // namespace
+
+int32_t layout_find(const ScopeLayout* l, const char16_t* name, int32_t hash) {
+    if (l->table) {
+        for (size_t at = size_t(uint32_t(hash)) & size_t(l->table_mask);; at = (at + 1) & size_t(l->table_mask)) {
+            int32_t k = l->table[at];
+            if (k < 0) return -1;
+            if (l->hashes[k] == hash && zv::text_equal(l->names[k], name)) return k;
+        }
+    }
+    for (int32_t k = 0; k < l->count; ++k)
+        if (l->hashes[k] == hash && zv::text_equal(l->names[k], name)) return k;
+    return -1;
+}
+
+Code* compile_top(const SyntaxNode* seq, bool step, int* error, const SyntaxNode** where) {
+    Compiler c(step, true);
+    Code* code = c.top(seq);
+    if (!code) {
+        *error = c.error;
+        *where = c.where ? c.where : seq;
+    }
+    return code;
+}
+
+Code* compile_function(const SyntaxNode* def, bool step, int* error, const SyntaxNode** where) {
+    Compiler c(step, false);
+    Code* code = c.function(def);
+    if (!code) {
+        *error = c.error;
+        *where = c.where ? c.where : def;
+    }
+    return code;
+}
+
+void code_free(Code* code) {
+    if (code) zv::heap_free(code->block);
+}
+
+}  // namespace ksc
