@@ -109,6 +109,7 @@ struct Scope {
     Node** slots;
     const struct ScopeLayout* layout;
     int32_t base;
+    int32_t held;   // values below base that go with the scope (a switch value)
     int32_t frame;  // made by the evaluator inside a frame (not by a host)
     // Used only by the previous evaluator (differential runs).
     int32_t stop_kind;

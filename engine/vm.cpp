@@ -940,6 +940,7 @@ int run(Frame* fr) {
                 c->unit = cur->unit;
                 c->layout = l;
                 c->base = int32_t(sp - stack);
+                c->held = ip->op == OP_SWITCH;
                 cur = c;
                 ++ip;
                 break;
@@ -1017,20 +1018,19 @@ int run(Frame* fr) {
             }
 
             case OP_SWITCH_END:
-                for (Operand* base = BASE(); sp > base;) release(--sp);
+                for (Operand* base = BASE() - cur->held; sp > base;) release(--sp);  // with the switch value
                 if (cur->vars || cur->cache || cur->post_inc || cur->post_dec || cur->index) {
                     scope_empty(fr, cur);
                     cur->frame = 0;
                 }
                 cur = cur->parent;
-                release(--sp);  // the switch value
                 ++ip;
                 break;
 
             case OP_UNWIND:
                 while (cur->layout->depth > ip->c) {
                     if (!settle(cur, ip->node)) goto failed;
-                    for (Operand* base = BASE(); sp > base;) release(--sp);
+                    for (Operand* base = BASE() - cur->held; sp > base;) release(--sp);
                     if (cur->vars || cur->cache || cur->post_inc || cur->post_dec || cur->index) {
                         scope_empty(fr, cur);
                         cur->frame = 0;
@@ -1062,6 +1062,7 @@ int run(Frame* fr) {
                     // Top-level scopes ask every time: their call caches are
                     // part of the resolution order.
                     if (!resolve_call(cur, n->text, n->ival, &found)) {
+                        while (sp > args - 1) release(--sp);  // the arguments and the marker
                         cur->pos = n->pos;
                         report_error(cur, kErrFunctionNotFound, n->pos);
                         goto failed;
@@ -1152,6 +1153,19 @@ int run(Frame* fr) {
     }
 
 report:
+    // An operator that fails has taken its operands off the stack.
+    switch (ip->op) {
+        case OP_UN:
+        case OP_COMPOUND: release(--sp); break;
+        case OP_BIN:
+        case OP_INDEX:
+        case OP_ASSIGN:
+        case OP_KEY:
+            release(--sp);
+            release(--sp);
+            break;
+        default: break;
+    }
     cur->pos = ip->node->pos;
     report_error(cur, err, ip->node->pos);
 failed:
@@ -1161,7 +1175,7 @@ unwind:
     // pending changes unless the run failed, the root too.
     while (cur != fr->root) {
         if (rc != kWalkError && !settle(cur, ip->node)) rc = kWalkError;
-        for (Operand* base = BASE(); sp > base;) release(--sp);
+        for (Operand* base = BASE() - cur->held; sp > base;) release(--sp);
         scope_empty(fr, cur);
         cur->frame = 0;
         cur = cur->parent;
@@ -1180,6 +1194,10 @@ out:
 #undef FAIL
 }
 
+// A call-arguments marker left behind (a run stopped inside a call) shows
+// as a value of this kind, which displays as nothing.
+constexpr int32_t kMarkerKind = 4;
+
 // Values a host left in s->stack (top first) go onto the value stack.
 bool import_stack(Scope* s) {
     int32_t count = 0;
@@ -1190,7 +1208,10 @@ bool import_stack(Scope* s) {
     while (Node* n = s->stack) {
         s->stack = n->next;
         --e;
-        if (n->value->owner == n) {
+        if (n->value->owner == n && n->value->kind == kMarkerKind) {
+            set_int(e, 0);
+            e->flags = OF_MARKER;
+        } else if (n->value->owner == n) {
             set_temp(e, *n->value);
             n->value->kind = kInt;
         } else {
@@ -1214,7 +1235,9 @@ bool import_stack(Scope* s) {
 void export_stack(Scope* s, int32_t base) {
     for (Operand* e = g_vs.data + base; e < g_vs.data + g_vs.top; ++e) {
         Node* n;
-        if (e->ref) {
+        if (e->flags & OF_MARKER) {
+            if ((n = node_new())) n->value->kind = kMarkerKind;
+        } else if (e->ref) {
             n = node_ref(e->ref);
         } else {
             n = node_new();
@@ -1300,7 +1323,8 @@ int walk(Scope* s, const SyntaxNode* seq, Value* result) {
 const Value* step_operand(int depth) {
     if (g_step_base < 0 || depth < 0) return nullptr;
     int32_t at = g_vs.top - 1 - depth;
-    return at >= g_step_base ? val(g_vs.data + at) : nullptr;
+    if (at < g_step_base || (g_vs.data[at].flags & OF_MARKER)) return nullptr;
+    return val(g_vs.data + at);
 }
 
 }  // namespace ksc

@@ -106,10 +106,11 @@ static bool call_native(Scope* s, const SyntaxNode* call, NativeFunc fn, Node* a
 }
 
 // Evaluates a parameter's default expression into var.
-static bool bind_default(Scope* f, const SyntaxNode* param, Node* var) {
-    int rc = walk(f, param->sub, nullptr);
+static bool bind_default(Scope* f, const SyntaxNode* param, Node* var, Value* ret, int* exit_rc) {
+    int rc = walk(f, param->sub, ret);
     if (rc != kWalkDone) {
         stack_clear(f);
+        if (rc == kWalkExit) *exit_rc = rc;
         return false;
     }
     bool ok = !f->stack || value_assign(var->value, f->stack->value);
@@ -130,6 +131,9 @@ static bool call_script(Scope* s, const SyntaxNode* call, const CallEntry* entry
     scope_init(&f, entry->unit, parent);
     f.pos = call->pos;
     bool ok = true;
+    int exit_rc = 0;
+    Value ret;
+    result_init(&ret);
     const Node* arg = args;
     for (const SyntaxNode* p = def->sub; p && ok; p = p->next) {
         if (scope_find_local(&f, p->text, p->ival)) {
@@ -166,14 +170,12 @@ static bool call_script(Scope* s, const SyntaxNode* call, const CallEntry* entry
                 report_error(s, kErrTooFewArguments, call->pos);
                 ok = false;
             } else {
-                ok = bind_default(&f, p, var);
+                ok = bind_default(&f, p, var, &ret, &exit_rc);
             }
         }
         if (arg) arg = arg->next;
     }
-    Value ret;
-    result_init(&ret);
-    int rc = kWalkError;
+    int rc = exit_rc ? exit_rc : kWalkError;
     if (ok) {
         rc = walk(&f, def->target->sub, &ret);
         if (rc == kWalkBreak || rc == kWalkContinue) {

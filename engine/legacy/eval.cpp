@@ -277,13 +277,13 @@ static bool do_index(Scope* s, const SyntaxNode* op) {
 
 // ---- array literal ------------------------------------------------------
 
-static bool do_array_literal(Scope* s, const SyntaxNode* n) {
+static int do_array_literal(Scope* s, const SyntaxNode* n, Value* result) {
     Scope child;
     scope_init(&child, s->unit, s);
-    int rc = walk(&child, n->sub, nullptr);
-    if (rc == kWalkError) {
+    int rc = walk(&child, n->sub, result);
+    if (rc != kWalkDone) {
         scope_clear(&child);
-        return false;
+        return rc;
     }
     // The stack holds the elements top first; the array wants them in order.
     Node* head = nullptr;
@@ -311,12 +311,12 @@ static bool do_array_literal(Scope* s, const SyntaxNode* n) {
     Node* out = ok ? node_new() : nullptr;
     if (!out) {
         node_list_free(head);
-        return fail(s, kErrAlloc, n->pos);
+        return fail(s, kErrAlloc, n->pos), kWalkError;
     }
     out->value->kind = kArray;
     out->value->data.a = head;
     stack_push(s, out);
-    return true;
+    return kWalkDone;
 }
 
 // ---- switch -------------------------------------------------------------
@@ -338,7 +338,7 @@ static int do_switch(Scope* s, const SyntaxNode* n, Value* result) {
     for (const SyntaxNode* c = n->sub; c && !start; c = c->next) {
         if (c->kind == SK_DEFAULT && !fallback) fallback = c->next;
         if (c->kind != SK_CASE) continue;
-        rc = walk(&body, c->next, nullptr, SK_CASE_END);
+        rc = walk(&body, c->next, result, SK_CASE_END);
         if (rc != kWalkDone) break;
         Node* cv = stack_pop(&body);
         bool match = cv && values_equal(cv->value, v->value);
@@ -605,12 +605,14 @@ int walk(Scope* s, const SyntaxNode* n, Value* result, int32_t stop_kind) {
                 }
                 if (!(s->line_mode && n->kind == SK_END_LINE)) stack_clear(s);
                 break;
-            case SK_ARRAY:
-                if (!do_array_literal(s, n)) {
-                    rc = kWalkError;
+            case SK_ARRAY: {
+                int r = do_array_literal(s, n, result);
+                if (r != kWalkDone) {
+                    rc = r;
                     goto done;
                 }
                 break;
+            }
             case SK_ANDTEST:
             case SK_ORTEST: {
                 Node* top = s->stack;
