@@ -64,7 +64,7 @@ const SyntaxNode* last_of(const SyntaxNode* n, const SyntaxNode* stop = nullptr)
 
 class Compiler {
 public:
-    Compiler(bool step, bool external) : step_(step), external_(external) {}
+    Compiler(bool step, bool external, bool line_mode) : step_(step), external_(external), line_mode_(line_mode) {}
 
     Code* top(const SyntaxNode* seq);
     Code* function(const SyntaxNode* def);
@@ -75,6 +75,7 @@ public:
 private:
     bool step_;
     bool external_;
+    bool line_mode_;
     bool failed_ = false;
     std::vector<Insn> insns_;
     std::vector<StaticScope> scopes_;
@@ -83,9 +84,14 @@ private:
     std::vector<int> labels_;  // label -> instruction index
     std::unordered_map<const SyntaxNode*, std::pair<int, int>> node_labels_;  // at its step, after it
     std::vector<int> markers_;  // stack depths of open call-argument markers
+    std::vector<int> producer_; // by stack depth: the instruction that pushed the value
+    // A loop whose condition is one fused test: its LOOP label -> the test
+    // and the label of the body after it, to repeat the test at the end.
+    std::unordered_map<const SyntaxNode*, std::pair<int, int>> loop_tests_;
     std::vector<const SyntaxNode*> joins_;  // join labels that end open short-circuit operands
     std::vector<Target> targets_;
     std::vector<int> scope_base_;  // stack depth where each open scope's values begin
+    std::vector<int32_t> flat_;    // ranges of blocks without a scope right in the walked scope
     int scope_ = 0;                // current static scope
     int depth_ = 0;                // current record depth
     int max_depth_ = 0;
@@ -93,10 +99,12 @@ private:
     int max_sd_ = 0;
     int conditional_ = 0;          // inside code that may not run
     int seq_depth_ = 0;
+    int barrier_ = 0;         // no fusing across: an instruction a label points at
+    bool may_pend_ = false;   // a post-increment may wait for the next statement end
     const SyntaxNode* root_stmt_ = nullptr;  // statement of the unit's own sequence being compiled
 
-    int emit(uint16_t op, const SyntaxNode* node, uint16_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0) {
-        insns_.push_back(Insn{op, a, b, c, d, node});
+    int emit(uint8_t op, const SyntaxNode* node, uint8_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0) {
+        insns_.push_back(Insn{op, a, kNoSlot16, b, c, d, node});
         return int(insns_.size()) - 1;
     }
     void step(const SyntaxNode* n) {
@@ -106,7 +114,20 @@ private:
         labels_.push_back(-1);
         return int(labels_.size()) - 1;
     }
-    void define(int label) { labels_[size_t(label)] = int(insns_.size()); }
+    void define(int label) {
+        labels_[size_t(label)] = int(insns_.size());
+        barrier_ = int(insns_.size());
+    }
+    // The i-th instruction from the end, when fusing may take it.
+    Insn* last(int i = 0) {
+        int at = int(insns_.size()) - 1 - i;
+        return at >= barrier_ ? &insns_[size_t(at)] : nullptr;
+    }
+    static bool plain_var(const Insn* in) { return in && in->op == OP_VAR && in->a == 0; }
+    static bool comparison(int op) { return op >= SK_LT && op <= SK_NE; }
+    void binary(const SyntaxNode* n);
+    void test(const SyntaxNode* n, int label);
+    void statement_end(const SyntaxNode* n);
     int label_of(const SyntaxNode* n, bool after) {
         auto it = node_labels_.find(n);
         if (it == node_labels_.end()) it = node_labels_.emplace(n, std::make_pair(new_label(), new_label())).first;
@@ -115,6 +136,8 @@ private:
     void push(int n = 1) {
         sd_ += n;
         if (sd_ > max_sd_) max_sd_ = sd_;
+        if (producer_.size() < size_t(sd_)) producer_.resize(size_t(sd_) + 16);
+        for (int i = sd_ - n; i < sd_; ++i) producer_[size_t(i)] = int(insns_.size()) - 1;
     }
     // Pops n values; false (and a syntax error at run time) when the
     // sequence would take more than the current scope holds.
@@ -194,7 +217,7 @@ void Compiler::variable(const SyntaxNode* n) {
     note_certain(n->text);
     sites_.push_back(Site{n, scope_, creates, 0});
     int site = int(sites_.size()) - 1;
-    sites_.back().insn = emit(decl ? OP_VARDECL : OP_VAR, n, (n->flags & SF_IN_ARRAY) ? 1 : 0, site, kNoSlot);
+    sites_.back().insn = emit(decl ? OP_VARDECL : OP_VAR, n, (n->flags & SF_IN_ARRAY) ? 1 : 0, 0, kNoSlot, site);
     push();
 }
 
@@ -215,6 +238,87 @@ void Compiler::call(const SyntaxNode* n) {
     push();
 }
 
+// A binary operator; without steps its operands may fuse into it: an
+// integer literal on the right, and variables read where they would be
+// pushed (right before).
+void Compiler::binary(const SyntaxNode* n) {
+    step(n);
+    if (!pop(n, 2)) {
+        push();
+        return;
+    }
+    push();
+    uint8_t op = uint8_t(n->kind);
+    Insn* k = step_ ? nullptr : last(0);
+    if (k && k->op == OP_PUSH_INT) {
+        Insn* v = last(1);
+        if (plain_var(v)) {
+            *v = Insn{OP_BIN_VK, uint8_t(op), kNoSlot16, k->b, 0, v->d, n};
+            insns_.pop_back();
+        } else {
+            *k = Insn{OP_BIN_K, uint8_t(op), kNoSlot16, k->b, 0, 0, n};
+        }
+        return;
+    }
+    if (!step_ && plain_var(last(0)) && plain_var(last(1))) {
+        Insn* v = last(1);
+        *v = Insn{OP_BIN_VV, uint8_t(op), kNoSlot16, 0, 0, v->d, n};
+        insns_.pop_back();
+        return;
+    }
+    emit(OP_BIN, n, op);
+}
+
+// A condition; without steps a comparison right before it fuses into it
+// when nothing can be pending (the test would settle it).
+void Compiler::test(const SyntaxNode* n, int label) {
+    Insn* c = step_ || may_pend_ ? nullptr : last(0);
+    if (c && comparison(c->a) && (c->op == OP_BIN_K || c->op == OP_BIN_VK || c->op == OP_BIN_VV)) {
+        int32_t k = c->b;
+        c->op = c->op == OP_BIN_K ? OP_TEST_K : c->op == OP_BIN_VK ? OP_TEST_VK : OP_TEST_VV;
+        c->b = label;
+        c->c = k;
+    } else {
+        emit(OP_TEST, n, 0, label);
+    }
+    may_pend_ = false;
+}
+
+// A statement end; without steps an assignment or an increment standing
+// alone fuses with it.
+void Compiler::statement_end(const SyntaxNode* n) {
+    step(n);
+    uint8_t line = n->kind == SK_END_LINE ? 1 : 0;
+    bool alone = sd_ == scope_base_.back() + 1;
+    Insn* a = step_ || may_pend_ ? nullptr : last(0);
+    if (a && a->op == OP_ASSIGN && a->d >= 0) {
+        // The target was certainly there: found when the value is stored.
+        Insn& target = insns_[size_t(a->d)];
+        int32_t site = target.d;
+        target.op = OP_NOP;
+        a->op = OP_STORE_STMT;
+        a->c = line;
+        a->d = site;
+    } else if (a && a->op == OP_ASSIGN) {
+        a->op = OP_ASSIGN_STMT;
+        a->c = line;
+    } else if (!step_ && alone && last(0) && last(0)->op == OP_UN && plain_var(last(1))) {
+        int32_t kind = last(0)->a;
+        if (kind >= SK_PREINC && kind <= SK_POSTDEC) {
+            Insn* v = last(1);
+            int32_t delta = kind == SK_PREINC || kind == SK_POSTINC ? 1 : -1;
+            *v = Insn{OP_INCR_STMT, uint8_t(kind), kNoSlot16, delta, line, v->d, last(0)->node};
+            insns_.pop_back();
+        } else {
+            emit(OP_END, n, line);
+        }
+    } else {
+        emit(OP_END, n, line);
+    }
+    may_pend_ = false;
+    sd_ = scope_base_.back();
+}
+
 // break and continue: to a loop or switch of this unit, or out of it.
 void Compiler::jump_out(const SyntaxNode* n, bool is_break) {
     step(n);
@@ -226,7 +330,7 @@ void Compiler::jump_out(const SyntaxNode* n, bool is_break) {
     }
     // Out of the unit: the root's position becomes its statement that holds
     // this one, as a host reporting the stray jump expects.
-    emit(OP_ESCAPE, root_stmt_ ? root_stmt_ : n, uint16_t(is_break ? 1 : 2));
+    emit(OP_ESCAPE, root_stmt_ ? root_stmt_ : n, uint8_t(is_break ? 1 : 2));
 }
 
 const SyntaxNode* Compiler::while_test(const SyntaxNode* n) {
@@ -237,7 +341,19 @@ const SyntaxNode* Compiler::while_test(const SyntaxNode* n) {
     // to its target.
     int exit_label = step_ ? new_label() : label_of(exit_jump->target, true);
     if (n->flags & SF_HAS_VALUE) {
-        if (pop(n)) emit(OP_TEST, n, 0, exit_label);
+        if (pop(n)) test(n, exit_label);
+        // A condition that is one test right after the loop label is
+        // repeated at the loop's end, jumping back when it holds.
+        const SyntaxNode* loop = exit_jump->next;
+        while (loop && loop->kind != SK_JUMP) loop = loop->next;  // (the step, then the jump back)
+        Insn* t = last(0);
+        int at = int(insns_.size()) - 1;
+        if (!step_ && loop && loop->target && loop->target->kind == SK_LABEL_LOOP && t &&
+            at == labels_[size_t(label_of(loop->target, true))] && (t->op == OP_TEST_VK || t->op == OP_TEST_VV)) {
+            int body = new_label();
+            define(body);
+            loop_tests_[loop->target] = std::make_pair(at, body);
+        }
     }
     int body_end = new_label();
     targets_.push_back(Target{false, depth_, label_of(exit_jump->target, true), body_end});
@@ -245,6 +361,7 @@ const SyntaxNode* Compiler::while_test(const SyntaxNode* n) {
     targets_.pop_back();
     define(body_end);
     if (n->sub && (n->sub->next || n->sub->kind != SK_BLOCK)) emit(OP_SETTLE, last_of(n->sub));
+    may_pend_ = false;
     if (step_) {
         emit(OP_JUMP, n, 0, cont);
         define(exit_label);
@@ -260,6 +377,7 @@ const SyntaxNode* Compiler::switch_statement(const SyntaxNode* n) {
     push();  // the switch value stays below the body's values
     int body = open_scope(true);
     emit(OP_SWITCH, n, 0, body);
+    may_pend_ = false;
     int final_label = new_label();
     // The cases, in order, until one matches; then the first default.
     std::vector<std::pair<const SyntaxNode*, int>> starts;  // case or default -> label
@@ -271,6 +389,7 @@ const SyntaxNode* Compiler::switch_statement(const SyntaxNode* n) {
         sequence(c->next, c->target);
         const SyntaxNode* last = last_of(c->next, c->target);
         if (last) emit(OP_SETTLE, last);
+        may_pend_ = false;
         int start = new_label();
         starts.emplace_back(c, start);
         emit(OP_CASE, c, 0, start);
@@ -347,10 +466,20 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
             break;
         case SK_ASSIGN: {
             step(n);
-            uint16_t flags = (n->flags & SF_IN_ARRAY) ? AF_IN_ARRAY : 0;
+            uint8_t flags = (n->flags & SF_IN_ARRAY) ? AF_IN_ARRAY : 0;
             if (n->next && n->next->kind == SK_END_SEMI) flags |= AF_MOVE;
             if (!n->next || n->next->kind == SK_END_LINE) flags |= AF_MOVE_LINE;
-            if (pop(n, 2)) emit(OP_ASSIGN, n, flags);
+            // A statement `x = value` whose x is certainly there may find x
+            // only when it stores (not directly in a walked scope: there the
+            // pushed target shows if the run ends in the value).
+            int target = -1;
+            if (!step_ && sd_ - 2 == scope_base_.back() && sd_ >= 2 && scopes_[size_t(scope_)].depth >= 0) {
+                int at = producer_[size_t(sd_ - 2)];
+                if (at >= 0 && insns_[size_t(at)].op == OP_VAR && insns_[size_t(at)].a == 0 &&
+                    !sites_[size_t(insns_[size_t(at)].d)].creates)
+                    target = at;
+            }
+            if (pop(n, 2)) emit(OP_ASSIGN, n, flags, 0, 0, target);
             push();
             break;
         }
@@ -362,13 +491,13 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
         case SK_AND:
         case SK_OR:
             step(n);
-            if (pop(n, 2)) emit(OP_ANDOR, n, uint16_t(n->kind));
+            if (pop(n, 2)) emit(OP_ANDOR, n, uint8_t(n->kind));
             push();
             break;
         case SK_ANDTEST:
         case SK_ORTEST:
             step(n);
-            emit(OP_SHORT, n, uint16_t(n->kind), label_of(n->target, true));
+            emit(OP_SHORT, n, uint8_t(n->kind), label_of(n->target, true));
             ++conditional_;  // the right operand may not run
             joins_.push_back(n->target);
             break;
@@ -394,11 +523,7 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
         case SK_FUNCEND:
         case SK_CASE_END: step(n); break;
         case SK_END_LINE:
-        case SK_END_SEMI:
-            step(n);
-            emit(OP_END, n, n->kind == SK_END_LINE ? 1 : 0);
-            sd_ = scope_base_.back();
-            break;
+        case SK_END_SEMI: statement_end(n); break;
         case SK_ARRAY: {
             step(n);
             open_scope(false);
@@ -413,25 +538,51 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
         }
         case SK_BLOCK: {
             step(n);
+            int parent = scope_;
+            int base = sd_;
             open_scope(false);
-            emit(OP_ENTER, n, 0, scope_);
+            int enter = emit(OP_ENTER, n, 0, scope_);
             sequence(n->sub);
             const SyntaxNode* last = last_of(n->sub);
-            emit(OP_LEAVE, last ? last : n);
+            // A block that can never hold a variable needs no scope of its
+            // own, unless its statement ends would clear values its parent
+            // keeps (line mode).
+            bool keeps = scopes_[size_t(parent)].depth < 0 && line_mode_;
+            if (!step_ && !keeps && scopes_[size_t(scope_)].names.empty()) {
+                insns_[size_t(enter)].op = OP_NOP;
+                if (sd_ != base || may_pend_) emit(OP_LEAVE_EMPTY, last ? last : n);
+                if (scopes_[size_t(parent)].depth < 0) {
+                    flat_.push_back(enter);
+                    flat_.push_back(int32_t(insns_.size()));
+                }
+            } else {
+                emit(OP_LEAVE, last ? last : n);
+            }
+            may_pend_ = false;
             close_scope();
             break;
         }
         case SK_IFTEST: {
             step(n);
             const SyntaxNode* jump = n->next;
-            if (pop(n)) emit(OP_TEST, n, 0, label_of(jump->target, false));
+            if (pop(n)) test(n, label_of(jump->target, false));
             return jump->next;
         }
-        case SK_JUMP:
+        case SK_JUMP: {
             step(n);
             if (n->next && n->next->kind == SK_FUNCDEF) return n->target;  // over a function definition
+            auto loop = loop_tests_.find(n->target);
+            if (loop != loop_tests_.end()) {
+                Insn t = insns_[size_t(loop->second.first)];
+                t.a |= kTestTrue;
+                t.b = loop->second.second;
+                insns_.push_back(t);
+                loop_tests_.erase(loop);
+                break;
+            }
             emit(OP_JUMP, n, 0, label_of(n->target, false));
             break;
+        }
         case SK_WHILETEST: return while_test(n);
         case SK_DOBODY: {
             step(n);
@@ -449,7 +600,7 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
         case SK_EXIT:
         case SK_RETURN:
             step(n);
-            emit(OP_RETURN, n, uint16_t(n->kind == SK_EXIT ? -kWalkExit : -kWalkReturn),
+            emit(OP_RETURN, n, uint8_t(n->kind == SK_EXIT ? -kWalkExit : -kWalkReturn),
                  (n->flags & SF_HAS_VALUE) ? 1 : 0);
             break;
         case SK_CASE:
@@ -459,12 +610,11 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
         default:
             if (sk_unary(n->kind)) {
                 step(n);
-                if (pop(n)) emit(OP_UN, n, uint16_t(n->kind));
+                if (pop(n)) emit(OP_UN, n, uint8_t(n->kind));
+                if (n->kind == SK_POSTINC || n->kind == SK_POSTDEC) may_pend_ = true;
                 push();
             } else if (sk_binary(n->kind)) {
-                step(n);
-                if (pop(n, 2)) emit(OP_BIN, n, uint16_t(n->kind));
-                push();
+                binary(n);
             } else {
                 step(n);  // nothing to do at run time
             }
@@ -492,8 +642,19 @@ void Compiler::parameters(const SyntaxNode* def) {
         add_name(0, p->text, p->ival);
         int slot = scopes_[0].slot_of[Name(p->text)];
         int32_t flags = ((p->flags & SF_BYREF) ? PF_BYREF : 0) | (p->sub ? PF_DEFAULT : 0);
+        if (!step_ && !flags && slot == index && index < kNoSlot16) {
+            // Plain parameters in a row bind in one instruction.
+            Insn* prev = last(0);
+            if (prev && prev->op == OP_PARAMS && prev->x + prev->b == index) {
+                ++prev->b;
+            } else {
+                insns_[size_t(emit(OP_PARAMS, p, 0, 1))].x = uint16_t(index);
+            }
+            scopes_[0].certain.insert(Name(p->text));
+            continue;
+        }
         int after = new_label();
-        emit(OP_PARAM, p, uint16_t(index), after, slot, flags);
+        insns_[size_t(emit(OP_PARAM, p, 0, after, slot, flags))].x = uint16_t(index);
         if (p->sub) {
             ++conditional_;
             ++seq_depth_;
@@ -544,8 +705,7 @@ Code* Compiler::function(const SyntaxNode* def) {
 Code* Compiler::finish(const SyntaxNode* head) {
     if (failed_) return nullptr;
     // Slots: a scope's follow its parent's; sibling scopes share theirs,
-    // since they never live at the same time. The walked scope's slots are
-    // its own (outside the frame).
+    // since they never live at the same time.
     int frame_slots = 0;
     for (size_t i = 0; i < scopes_.size(); ++i) {
         StaticScope& s = scopes_[i];
@@ -553,15 +713,11 @@ Code* Compiler::finish(const SyntaxNode* head) {
             s.first_slot = 0;
         } else {
             const StaticScope& p = scopes_[size_t(s.parent)];
-            s.first_slot = p.depth < 0 ? 0 : p.first_slot + int(p.names.size());
+            s.first_slot = p.first_slot + int(p.names.size());
         }
-        if (s.depth >= 0 && s.first_slot + int(s.names.size()) > frame_slots)
-            frame_slots = s.first_slot + int(s.names.size());
+        if (s.first_slot + int(s.names.size()) > frame_slots) frame_slots = s.first_slot + int(s.names.size());
     }
-    auto encode = [&](int scope, int index) -> int32_t {
-        const StaticScope& s = scopes_[size_t(scope)];
-        return s.depth < 0 ? ~int32_t(index) : int32_t(s.first_slot + index);
-    };
+    auto encode = [&](int scope, int index) -> int32_t { return int32_t(scopes_[size_t(scope)].first_slot + index); };
 
     std::vector<int32_t> cands;
     std::vector<VarSite> sites(sites_.size());
@@ -569,8 +725,7 @@ Code* Compiler::finish(const SyntaxNode* head) {
         const Site& st = sites_[i];
         VarSite& vs = sites[i];
         memset(&vs, 0, sizeof vs);
-        vs.name = st.node->text;
-        vs.hash = st.node->ival;
+        vs.node = st.node;
         vs.create = kNoSlot;
         vs.first_cand = int32_t(cands.size());
         Name name(st.node->text);
@@ -582,15 +737,52 @@ Code* Compiler::finish(const SyntaxNode* head) {
             cands.push_back(slot);
         }
         vs.cand_count = int32_t(cands.size()) - vs.first_cand;
-        vs.by_name = 1;
-        Insn& in = insns_[size_t(st.insn)];
-        in.c = vs.cand_count ? cands[size_t(vs.first_cand)] : kNoSlot;
+        vs.slot0 = vs.cand_count ? cands[size_t(vs.first_cand)] : kNoSlot;
+    }
+    auto slot16 = [](int32_t slot) { return slot >= 0 && slot < kNoSlot16 ? uint16_t(slot) : kNoSlot16; };
+    for (Insn& in : insns_) {
+        switch (in.op) {
+            case OP_VAR: in.c = sites[size_t(in.d)].slot0; break;
+            case OP_STORE_STMT:
+            case OP_INCR_STMT:
+            case OP_BIN_VK:
+            case OP_TEST_VK: in.x = slot16(sites[size_t(in.d)].slot0); break;
+            case OP_BIN_VV:
+            case OP_TEST_VV:
+                in.x = slot16(sites[size_t(in.d)].slot0);
+                in.c = sites[size_t(in.d) + 1].slot0;
+                break;
+            default: break;
+        }
+    }
+
+    // Drop the no-ops; labels move with the instructions after them.
+    std::vector<int32_t> moved(insns_.size() + 1);
+    size_t kept = 0;
+    for (size_t i = 0; i < insns_.size(); ++i) {
+        moved[i] = int32_t(kept);
+        if (insns_[i].op != OP_NOP) insns_[kept++] = insns_[i];
+    }
+    moved[insns_.size()] = int32_t(kept);
+    insns_.resize(kept);
+    for (int& pos : labels_)
+        if (pos >= 0) pos = moved[size_t(pos)];
+    // Nested ranges lie inside the outermost: only those count.
+    std::vector<int32_t> flat;
+    for (size_t i = 0; i < flat_.size(); i += 2) {
+        int32_t from = moved[size_t(flat_[i])], to = moved[size_t(flat_[i + 1])];
+        while (!flat.empty() && flat[flat.size() - 2] >= from) flat.resize(flat.size() - 2);
+        flat.push_back(from);
+        flat.push_back(to);
     }
     for (Insn& in : insns_) {
         switch (in.op) {
             case OP_JUMP:
             case OP_SHORT:
             case OP_TEST:
+            case OP_TEST_K:
+            case OP_TEST_VK:
+            case OP_TEST_VV:
             case OP_CASE:
             case OP_UNWIND:
             case OP_PARAM: {
@@ -621,7 +813,8 @@ Code* Compiler::finish(const SyntaxNode* head) {
     size_t off_sites = off_table + align(table_size * sizeof(int32_t));
     size_t off_cands = off_sites + align(sites.size() * sizeof(VarSite));
     size_t off_calls = off_cands + align(cands.size() * sizeof(int32_t));
-    size_t total = off_calls + align(calls_.size() * sizeof(CallSite));
+    size_t off_flat = off_calls + align(calls_.size() * sizeof(CallSite));
+    size_t total = off_flat + align(flat.size() * sizeof(int32_t));
     char* block = static_cast<char*>(zv::heap_alloc(total));
     if (!block) {
         error = kErrAlloc;
@@ -632,6 +825,7 @@ Code* Compiler::finish(const SyntaxNode* head) {
     code->block = block;
     code->head = head;
     code->external = external_;
+    code->line_mode = line_mode_;
     code->insns = reinterpret_cast<Insn*>(block + off_insns);
     code->insn_count = int32_t(insns_.size());
     memcpy(code->insns, insns_.data(), insns_.size() * sizeof(Insn));
@@ -674,6 +868,10 @@ Code* Compiler::finish(const SyntaxNode* head) {
     code->calls = reinterpret_cast<CallSite*>(block + off_calls);
     code->call_count = int32_t(calls_.size());
     for (size_t i = 0; i < calls_.size(); ++i) memset(&code->calls[i], 0, sizeof(CallSite));
+    int32_t* flat_out = reinterpret_cast<int32_t*>(block + off_flat);
+    if (!flat.empty()) memcpy(flat_out, flat.data(), flat.size() * sizeof(int32_t));
+    code->flat = flat_out;
+    code->flat_count = int32_t(flat.size() / 2);
     code->frame_slots = frame_slots;
     code->frame_scopes = max_depth_ + 1;
     code->max_stack = max_sd_ + 4;
@@ -695,8 +893,8 @@ int32_t layout_find(const ScopeLayout* l, const char16_t* name, int32_t hash) {
     return -1;
 }
 
-Code* compile_top(const SyntaxNode* seq, bool step, int* error, const SyntaxNode** where) {
-    Compiler c(step, true);
+Code* compile_top(const SyntaxNode* seq, bool step, bool line_mode, int* error, const SyntaxNode** where) {
+    Compiler c(step, true, line_mode);
     Code* code = c.top(seq);
     if (!code) {
         *error = c.error;
@@ -706,7 +904,7 @@ Code* compile_top(const SyntaxNode* seq, bool step, int* error, const SyntaxNode
 }
 
 Code* compile_function(const SyntaxNode* def, bool step, int* error, const SyntaxNode** where) {
-    Compiler c(step, false);
+    Compiler c(step, false, false);
     Code* code = c.function(def);
     if (!code) {
         *error = c.error;

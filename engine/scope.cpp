@@ -13,8 +13,6 @@ namespace ksc {
 uint64_t g_scope_serial;
 uint64_t g_var_epoch = 1;
 
-// Scopes with many variables (a script's top level) get an index by name.
-constexpr int32_t kIndexFrom = 12;
 
 struct VarIndex {
     std::unordered_map<std::u16string_view, Node*> by_name;
@@ -105,7 +103,7 @@ void scope_link(Scope* s, Node* v) {
     else
         s->vars = v;
     s->vars_tail = v;
-    if (++s->var_count == kIndexFrom && !s->index) {
+    if (++s->var_count == kVarIndexFrom && !s->index) {
         VarIndex* index = new (std::nothrow) VarIndex;
         if (index) {
             for (Node* n = s->vars; n; n = n->next) index->by_name.emplace(std::u16string_view(n->name), n);

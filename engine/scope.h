@@ -13,6 +13,9 @@ namespace ksc {
 extern uint64_t g_scope_serial;
 extern uint64_t g_var_epoch;
 
+// Scopes with this many variables (a script's top level) get an index by name.
+constexpr int32_t kVarIndexFrom = 12;
+
 // Appends a variable (name set, owned by the caller's rules) to the scope.
 void scope_link(Scope* s, Node* v);
 // Looks from `from` outwards, marking each scope looked through.

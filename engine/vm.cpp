@@ -70,14 +70,18 @@ bool vs_reserve(int32_t used, int32_t more) {
     return true;
 }
 
+void release_value(Value* v) {
+    if (v->kind == kString)
+        zv::heap_free(v->data.s);
+    else
+        node_list_free(v->data.a);
+}
+
 inline void release(Operand* e) {
-    if (!e->ref) {
-        if (e->tmp.kind == kString)
-            zv::heap_free(e->tmp.data.s);
-        else if (e->tmp.kind == kArray)
-            node_list_free(e->tmp.data.a);
-    } else if (e->flags & OF_PINNED) {
-        value_unpin(e->ref);
+    if (e->ref) {
+        if (e->flags & OF_PINNED) value_unpin(e->ref);
+    } else if (e->tmp.kind >= kString) {
+        release_value(&e->tmp);
     }
     if (e->name) zv::heap_free(e->name);
 }
@@ -109,7 +113,7 @@ Chunk* g_chunk;
 Chunk* g_spare_chunk;
 constexpr size_t kChunkSize = 64 * 1024;
 
-void* arena_push(size_t bytes) {
+inline void* arena_push(size_t bytes) {
     bytes = (bytes + 15) & ~size_t(15);
     const size_t head = (sizeof(Chunk) + 15) & ~size_t(15);
     if (!g_chunk || g_chunk->used + bytes > g_chunk->size) {
@@ -154,8 +158,7 @@ struct Frame {
     const Code* code;
     Scope* root;     // the walked scope, or the function's scope
     Scope* dyn;      // where looks by name begin: the walked scope, or the function's parent
-    Node** rslots;   // the root's slots
-    Node** fslots;   // the frame's slots
+    Node** fslots;   // the frame's slots (the root's first)
     SlotVar* vars;   // their variables
     Scope* records;  // scope records by depth
     Value* result;
@@ -167,7 +170,7 @@ struct Frame {
     const SyntaxNode* call;
 };
 
-bool frame_open(Frame* fr, const Code* code) {
+inline bool frame_open(Frame* fr, const Code* code) {
     size_t scopes = size_t(code->frame_scopes) * sizeof(Scope);
     size_t slots = size_t(code->frame_slots) * sizeof(Node*);
     size_t vars = size_t(code->frame_slots) * sizeof(SlotVar);
@@ -183,7 +186,7 @@ bool frame_open(Frame* fr, const Code* code) {
     return true;
 }
 
-inline Node*& slot_ref(Frame* fr, int32_t slot) { return slot >= 0 ? fr->fslots[slot] : fr->rslots[~slot]; }
+inline Node*& slot_ref(Frame* fr, int32_t slot) { return fr->fslots[slot]; }
 
 inline bool is_frame_var(const Frame* fr, const Node* v) {
     const char* p = reinterpret_cast<const char*>(v);
@@ -191,13 +194,13 @@ inline bool is_frame_var(const Frame* fr, const Node* v) {
            p < reinterpret_cast<const char*>(fr->vars + fr->code->frame_slots);
 }
 
-// A new integer-0 variable in slot `slot` of scope s. Frame slots hold
-// their variable in the frame, with the name of the syntax node; the walked
-// scope's variables are heap nodes with their own names, since the scope
-// outlives the code (line mode).
-Node* make_var(Frame* fr, Scope* s, int32_t slot, const char16_t* name, int32_t hash) {
+// A new integer-0 variable in slot `slot` of scope s. The scopes of a
+// frame hold their variables in the frame, with the name of the syntax
+// node; the walked scope's variables are heap nodes with their own names,
+// since the scope outlives the code (line mode).
+inline Node* make_var(Frame* fr, Scope* s, int32_t slot, const char16_t* name, int32_t hash) {
     Node* v;
-    if (slot >= 0) {
+    if (s->frame) {
         SlotVar* sv = &fr->vars[slot];
         v = &sv->node;
         v->name = const_cast<char16_t*>(name);
@@ -217,24 +220,42 @@ Node* make_var(Frame* fr, Scope* s, int32_t slot, const char16_t* name, int32_t 
         }
         v->hash = hash;
     }
-    scope_link(s, v);
+    if (s->observed || s->index || s->var_count + 1 >= kVarIndexFrom) {
+        scope_link(s, v);
+    } else {
+        if (s->vars_tail)
+            s->vars_tail->next = v;
+        else
+            s->vars = v;
+        s->vars_tail = v;
+        ++s->var_count;
+    }
     slot_ref(fr, slot) = v;
     return v;
 }
 
+// Frees the rest of what a frame scope may hold (rarely anything).
+void scope_empty_rest(Scope* s) {
+    scope_drop_index(s);
+    scope_drop_cache(s);
+    pending_drop(s);
+    node_list_free(s->stack);
+    s->stack = nullptr;
+}
+
 // Frees the variables (and what else a scope holds) of a frame scope.
-void scope_empty(Frame* fr, Scope* s) {
+inline void scope_empty(Frame* fr, Scope* s) {
     for (Node* v = s->vars; v;) {
         Node* next = v->next;
         if (is_frame_var(fr, v)) {
             SlotVar* sv = reinterpret_cast<SlotVar*>(v);
-            if (v->value == &sv->value) value_clear(&sv->value);
+            if (v->value == &sv->value && sv->value.kind >= kString) value_clear(&sv->value);
             fr->fslots[sv - fr->vars] = nullptr;
         } else {
             // Made by scope_add() from outside: it may hold a slot too.
             if (const ScopeLayout* l = s->layout) {
                 for (int32_t k = 0; k < l->count; ++k) {
-                    Node*& slot = l->depth < 0 ? fr->rslots[l->first_slot + k] : fr->fslots[l->first_slot + k];
+                    Node*& slot = fr->fslots[l->first_slot + k];
                     if (slot == v) slot = nullptr;
                 }
             }
@@ -244,11 +265,31 @@ void scope_empty(Frame* fr, Scope* s) {
     }
     s->vars = s->vars_tail = nullptr;
     s->var_count = 0;
-    scope_drop_index(s);
-    scope_drop_cache(s);
-    pending_drop(s);
-    node_list_free(s->stack);
-    s->stack = nullptr;
+    if (s->index || s->cache || s->post_inc || s->post_dec || s->stack) scope_empty_rest(s);
+}
+
+// A frame scope record for a new scope life.
+inline void scope_begin(Scope* c, ScriptUnit* unit, Scope* parent, Node** slots, const ScopeLayout* layout,
+                        int32_t base) {
+    c->pos = nullptr;
+    c->unit = unit;
+    c->vars = c->vars_tail = nullptr;
+    c->cache = nullptr;
+    c->parent = parent;
+    c->post_inc = c->post_dec = nullptr;
+    c->stack = nullptr;
+    c->line_mode = 0;
+    c->name = nullptr;
+    c->serial = ++g_scope_serial;
+    c->parent_serial = parent->serial;
+    c->observed = 0;
+    c->var_count = 0;
+    c->index = nullptr;
+    c->slots = slots;
+    c->layout = layout;
+    c->base = base;
+    c->held = 0;
+    c->frame = 1;
 }
 
 // ---- helpers ------------------------------------------------------------
@@ -303,12 +344,14 @@ Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n) {
     const int32_t* cand = fr->code->cands + site->first_cand;
     for (int32_t k = 1; k < site->cand_count; ++k)
         if (Node* v = slot_ref(fr, cand[k])) return v;
+    const char16_t* name = site->node->text;
+    int32_t hash = site->node->ival;
     Scope* from = fr->dyn;
-    if (site->by_name && from) {
+    if (from) {
         if (site->serial == from->serial && site->epoch == g_var_epoch) {
             if (site->var) return site->var;
         } else {
-            Node* v = scope_find_dynamic(from, site->name, site->hash);
+            Node* v = scope_find_dynamic(from, name, hash);
             site->serial = from->serial;
             site->epoch = g_var_epoch;
             site->var = v;
@@ -322,13 +365,13 @@ Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n) {
     }
     Node* v;
     if (site->create != kNoSlot) {
-        v = make_var(fr, cur, site->create, site->name, site->hash);
+        v = make_var(fr, cur, site->create, name, hash);
     } else {
         // The compiler judged the name certainly visible here.
 #if defined(ZV_SANITIZE) || defined(ZV_FUZZ)
         abort();
 #endif
-        v = scope_add(cur, site->name, site->hash);
+        v = scope_add(cur, name, hash);
     }
     if (!v) {
         cur->pos = n->pos;
@@ -461,6 +504,41 @@ int unary(Scope* cur, int32_t op, Operand* e) {
     return 0;
 }
 
+// Integer x op y for the operators that need nothing else; false for the
+// rest (and for the cases the general rules handle: division, remainder by
+// 0 or -1, shifts).
+inline bool int_binary(int32_t op, int32_t x, int32_t y, int32_t* z) {
+    uint32_t ux = uint32_t(x), uy = uint32_t(y);
+    switch (op) {
+        case SK_ADD: *z = int32_t(ux + uy); return true;
+        case SK_SUB: *z = int32_t(ux - uy); return true;
+        case SK_MUL: *z = int32_t(ux * uy); return true;
+        case SK_LT: *z = x < y; return true;
+        case SK_LE: *z = x <= y; return true;
+        case SK_GT: *z = x > y; return true;
+        case SK_GE: *z = x >= y; return true;
+        case SK_EQ: *z = x == y; return true;
+        case SK_NE: *z = x != y; return true;
+        case SK_MOD:
+            if (y == 0 || y == -1) return false;
+            *z = x % y;
+            return true;
+        case SK_BITAND: *z = x & y; return true;
+        case SK_BITOR: *z = x | y; return true;
+        case SK_BITXOR: *z = x ^ y; return true;
+        default: return false;
+    }
+}
+
+// l op r into *out (a fresh value). 0 or an error code.
+inline int binary_fresh(Scope* cur, int32_t op, const Value* l, const Value* r, Value* out) {
+    out->kind = kInt;
+    if ((l->kind | r->kind) == kInt && int_binary(op, l->data.i, r->data.i, &out->data.i)) return 0;
+    out->data.r = 0;
+    out->data.i = 0;
+    return binary_value(op, l, r, out, cur->unit->ksc5 != 0);
+}
+
 // ---- calls ----------------------------------------------------------------
 
 // A native function: arguments become the library interface's nodes.
@@ -528,10 +606,16 @@ bool call_native(Scope* cur, const SyntaxNode* call, NativeFunc fn, Operand* arg
 
 Code* code_for(const SyntaxNode* head, bool step, bool function, Scope* s) {
     SyntaxNode* h = const_cast<SyntaxNode*>(head);
-    if (Code* c = h->code[step]) return c;
+    bool line_mode = !function && s->line_mode;
+    if (Code* c = h->code[step]) {
+        if (c->line_mode == line_mode) return c;
+        code_free(c);  // the same text, now walked in line mode (or no longer)
+        h->code[step] = nullptr;
+    }
     int error = kErrAlloc;
     const SyntaxNode* where = head;
-    Code* c = function ? compile_function(head, step, &error, &where) : compile_top(head, step, &error, &where);
+    Code* c = function ? compile_function(head, step, &error, &where)
+                       : compile_top(head, step, line_mode, &error, &where);
     if (!c) {
         s->pos = where->pos;
         report_error(s, error, where->pos);
@@ -554,25 +638,17 @@ bool call_script(Scope* cur, const SyntaxNode* call, const CallSite* cs, int32_t
     const Code* code = code_for(def, step, true, cur);
     if (!code) return false;
     Frame fr;
+    fr.memory = nullptr;
     if (!frame_open(&fr, code) || !vs_reserve(g_vs.top, code->max_stack)) {
         if (fr.memory) arena_pop(fr.memory);
         report_error(cur, kErrAlloc, call->pos);
         return false;
     }
     Scope* f = &fr.records[0];
-    memset(f, 0, sizeof *f);
-    f->unit = cs->unit;
-    f->parent = cs->run_scope ? cs->run_scope : cur;
-    f->serial = ++g_scope_serial;
-    f->parent_serial = f->parent->serial;
+    scope_begin(f, cs->unit, cs->run_scope ? cs->run_scope : cur, fr.fslots, &code->layouts[0], g_vs.top);
     f->pos = call->pos;
-    f->frame = 1;
-    f->slots = fr.fslots;
-    f->layout = &code->layouts[0];
-    f->base = g_vs.top;
     fr.root = f;
     fr.dyn = f->parent;
-    fr.rslots = fr.fslots;
     result_init(ret);
     fr.result = ret;
     fr.args = args;
@@ -587,7 +663,7 @@ bool call_script(Scope* cur, const SyntaxNode* call, const CallSite* cs, int32_t
     // Values the body left (a returned value stays on the stack).
     for (Operand* e = g_vs.data + g_vs.top; e-- > g_vs.data + f->base;) release(e);
     g_vs.top = f->base;
-    scope_empty(&fr, f);
+    if (f->vars || f->index || f->cache || f->post_inc || f->post_dec || f->stack) scope_empty(&fr, f);
     arena_pop(fr.memory);
     if (rc == kWalkError) {
         value_clear(ret);
@@ -621,14 +697,66 @@ int run(Frame* fr) {
         goto report;         \
     } while (0)
 
-    for (;;) {
-        switch (ip->op) {
-            case OP_HALT:
+    // Threaded dispatch: each instruction jumps straight to the next one's code.
+    static const void* kDispatch[OP_COUNT];
+    if (!kDispatch[OP_HALT]) {
+        kDispatch[OP_NOP] = &&L_OP_FAIL;
+        kDispatch[OP_HALT] = &&L_OP_HALT;
+        kDispatch[OP_STEP] = &&L_OP_STEP;
+        kDispatch[OP_JUMP] = &&L_OP_JUMP;
+        kDispatch[OP_FAIL] = &&L_OP_FAIL;
+        kDispatch[OP_PUSH_INT] = &&L_OP_PUSH_INT;
+        kDispatch[OP_PUSH_REAL] = &&L_OP_PUSH_REAL;
+        kDispatch[OP_PUSH_STR] = &&L_OP_PUSH_STR;
+        kDispatch[OP_PUSH_MARK] = &&L_OP_PUSH_MARK;
+        kDispatch[OP_VAR] = &&L_OP_VAR;
+        kDispatch[OP_VARDECL] = &&L_OP_VARDECL;
+        kDispatch[OP_ASSIGN] = &&L_OP_ASSIGN;
+        kDispatch[OP_COMPOUND] = &&L_OP_COMPOUND;
+        kDispatch[OP_INDEX] = &&L_OP_INDEX;
+        kDispatch[OP_KEY] = &&L_OP_KEY;
+        kDispatch[OP_BIN] = &&L_OP_BIN;
+        kDispatch[OP_UN] = &&L_OP_UN;
+        kDispatch[OP_ANDOR] = &&L_OP_ANDOR;
+        kDispatch[OP_SHORT] = &&L_OP_SHORT;
+        kDispatch[OP_END] = &&L_OP_END;
+        kDispatch[OP_TEST] = &&L_OP_TEST;
+        kDispatch[OP_ENTER] = &&L_OP_ENTER;
+        kDispatch[OP_LEAVE] = &&L_OP_LEAVE;
+        kDispatch[OP_LEAVE_EMPTY] = &&L_OP_LEAVE_EMPTY;
+        kDispatch[OP_SETTLE] = &&L_OP_SETTLE;
+        kDispatch[OP_MAKE_ARRAY] = &&L_OP_MAKE_ARRAY;
+        kDispatch[OP_SWITCH] = &&L_OP_SWITCH;
+        kDispatch[OP_CASE] = &&L_OP_CASE;
+        kDispatch[OP_SWITCH_END] = &&L_OP_SWITCH_END;
+        kDispatch[OP_UNWIND] = &&L_OP_UNWIND;
+        kDispatch[OP_ESCAPE] = &&L_OP_ESCAPE;
+        kDispatch[OP_RETURN] = &&L_OP_RETURN;
+        kDispatch[OP_CALL] = &&L_OP_CALL;
+        kDispatch[OP_PARAM] = &&L_OP_PARAM;
+        kDispatch[OP_PARAMS] = &&L_OP_PARAMS;
+        kDispatch[OP_DEFAULT_SET] = &&L_OP_DEFAULT_SET;
+        kDispatch[OP_ASSIGN_STMT] = &&L_OP_ASSIGN_STMT;
+        kDispatch[OP_STORE_STMT] = &&L_OP_STORE_STMT;
+        kDispatch[OP_INCR_STMT] = &&L_OP_INCR_STMT;
+        kDispatch[OP_BIN_K] = &&L_OP_BIN_K;
+        kDispatch[OP_BIN_VK] = &&L_OP_BIN_VK;
+        kDispatch[OP_BIN_VV] = &&L_OP_BIN_VV;
+        kDispatch[OP_TEST_K] = &&L_OP_TEST_K;
+        kDispatch[OP_TEST_VK] = &&L_OP_TEST_VK;
+        kDispatch[OP_TEST_VV] = &&L_OP_TEST_VV;
+    }
+#define NEXT() goto* kDispatch[ip->op]
+
+    NEXT();
+    {
+        {
+            L_OP_HALT:
                 if (!settle(cur, ip->node)) goto failed;
                 rc = kWalkDone;
                 goto out;
 
-            case OP_STEP: {
+            L_OP_STEP: {
                 ScriptUnit* root = cur->unit->root;
                 cur->pos = ip->node->pos;
                 if (root->step) {
@@ -644,27 +772,29 @@ int run(Frame* fr) {
                     }
                 }
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_JUMP: ip = insns + ip->b; break;
+            L_OP_JUMP:
+                ip = insns + ip->b;
+                NEXT();
 
-            case OP_FAIL: FAIL(ip->a);
+            L_OP_FAIL: FAIL(ip->a);
 
-            case OP_PUSH_INT:
+            L_OP_PUSH_INT:
                 set_int(sp++, ip->b);
                 ++ip;
-                break;
+                NEXT();
 
-            case OP_PUSH_REAL:
+            L_OP_PUSH_REAL:
                 set_int(sp, 0);
                 sp->tmp.data.r = ip->node->rval;
                 sp->tmp.kind = kReal;
                 ++sp;
                 ++ip;
-                break;
+                NEXT();
 
-            case OP_PUSH_STR: {
+            L_OP_PUSH_STR: {
                 char16_t* text = str_dup(ip->node->text);
                 if (!text) FAIL(kErrAlloc);
                 set_int(sp, 0);
@@ -672,21 +802,21 @@ int run(Frame* fr) {
                 sp->tmp.kind = kString;
                 ++sp;
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_PUSH_MARK:
+            L_OP_PUSH_MARK:
                 set_int(sp, 0);
                 sp->flags = OF_MARKER;
                 ++sp;
                 ++ip;
-                break;
+                NEXT();
 
-            case OP_VAR: {
+            L_OP_VAR: {
                 Node* v = ip->c != kNoSlot ? slot_ref(fr, ip->c) : nullptr;
                 if (!v) {
                     SAVE();
-                    v = find_var(fr, cur, &code->sites[ip->b], ip->node);
+                    v = find_var(fr, cur, &code->sites[ip->d], ip->node);
                     if (!v) goto failed;
                 }
                 sp->ref = v->value;
@@ -699,17 +829,17 @@ int run(Frame* fr) {
                     sp[-1].hash = ip->node->ival;
                 }
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_VARDECL: {
-                VarSite* site = &code->sites[ip->b];
+            L_OP_VARDECL: {
+                VarSite* site = &code->sites[ip->d];
                 if (slot_ref(fr, site->create)) {
                     cur->pos = ip->node->pos;
                     report_error(cur, kErrDuplicateVariable, ip->node->pos, written_name(ip->node).c_str());
                     goto failed;
                 }
-                Node* v = make_var(fr, cur, site->create, site->name, site->hash);
+                Node* v = make_var(fr, cur, site->create, ip->node->text, ip->node->ival);
                 if (!v) FAIL(kErrAlloc);
                 sp->ref = v->value;
                 sp->name = nullptr;
@@ -720,10 +850,10 @@ int run(Frame* fr) {
                     sp[-1].hash = ip->node->ival;
                 }
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_ASSIGN: {
+            L_OP_ASSIGN: {
                 Operand* v = sp - 1;
                 Operand* t = sp - 2;
                 Value* tv = val(t);
@@ -758,10 +888,10 @@ int run(Frame* fr) {
                 *t = *v;
                 --sp;
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_COMPOUND: {
+            L_OP_COMPOUND: {
                 // A copy of the target's value goes under the right operand.
                 Value copy;
                 memset(&copy, 0, sizeof copy);
@@ -770,10 +900,10 @@ int run(Frame* fr) {
                 set_temp(sp - 1, copy);
                 ++sp;
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_INDEX: {
+            L_OP_INDEX: {
                 Operand* idx = sp - 1;
                 Operand* arr = sp - 2;
                 Operand out;
@@ -784,10 +914,10 @@ int run(Frame* fr) {
                 *arr = out;
                 --sp;
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_KEY: {
+            L_OP_KEY: {
                 Operand* v = sp - 1;
                 Operand* k = sp - 2;
                 Value* kv = val(k);
@@ -802,43 +932,23 @@ int run(Frame* fr) {
                 *k = *v;
                 --sp;
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_BIN: {
+            L_OP_BIN: {
                 Operand* r = sp - 1;
                 Operand* l = sp - 2;
                 Value* lv = val(l);
                 Value* rv = val(r);
                 if ((lv->kind | rv->kind) == kInt && !(l->flags | r->flags) && !l->name && !r->name) {
-                    int32_t x = lv->data.i, y = rv->data.i;
-                    uint32_t ux = uint32_t(x), uy = uint32_t(y);
                     int32_t z;
-                    switch (ip->a) {
-                        case SK_ADD: z = int32_t(ux + uy); break;
-                        case SK_SUB: z = int32_t(ux - uy); break;
-                        case SK_MUL: z = int32_t(ux * uy); break;
-                        case SK_LT: z = x < y; break;
-                        case SK_LE: z = x <= y; break;
-                        case SK_GT: z = x > y; break;
-                        case SK_GE: z = x >= y; break;
-                        case SK_EQ: z = x == y; break;
-                        case SK_NE: z = x != y; break;
-                        case SK_MOD:
-                            if (y == 0 || y == -1) goto bin_general;
-                            z = x % y;
-                            break;
-                        case SK_BITAND: z = x & y; break;
-                        case SK_BITOR: z = x | y; break;
-                        case SK_BITXOR: z = x ^ y; break;
-                        default: goto bin_general;
-                    }
+                    if (!int_binary(ip->a, lv->data.i, rv->data.i, &z)) goto bin_general;
                     l->ref = nullptr;
                     l->tmp.kind = kInt;
                     l->tmp.data.i = z;
                     --sp;
                     ++ip;
-                    break;
+                    NEXT();
                 }
             bin_general: {
                 // A temporary left operand takes the result in place: every
@@ -862,17 +972,17 @@ int run(Frame* fr) {
                 release(r);
                 --sp;
                 ++ip;
-                break;
+                NEXT();
             }
             }
 
-            case OP_UN:
+            L_OP_UN:
                 err = unary(cur, ip->a, sp - 1);
                 if (err) goto report;
                 ++ip;
-                break;
+                NEXT();
 
-            case OP_ANDOR: {
+            L_OP_ANDOR: {
                 Operand* r = sp - 1;
                 Operand* l = sp - 2;
                 bool lt = value_truthy(val(l)), rt = value_truthy(val(r));
@@ -881,23 +991,23 @@ int run(Frame* fr) {
                 set_int(l, ip->a == SK_AND ? (lt && rt) : (lt || rt));
                 --sp;
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_SHORT:
+            L_OP_SHORT:
                 if (sp > BASE()) {
                     bool truth = value_truthy(val(sp - 1));
                     if (truth == (ip->a == SK_ORTEST)) {
                         release(sp - 1);
                         set_int(sp - 1, truth ? 1 : 0);
                         ip = insns + ip->b;
-                        break;
+                        NEXT();
                     }
                 }
                 ++ip;
-                break;
+                NEXT();
 
-            case OP_END:
+            L_OP_END:
                 if (!settle(cur, ip->node)) goto failed;
                 if (ip->a && cur->line_mode) {
                     // Line mode keeps what a line leaves for the host to show.
@@ -908,9 +1018,9 @@ int run(Frame* fr) {
                     for (Operand* base = BASE(); sp > base;) release(--sp);
                 }
                 ++ip;
-                break;
+                NEXT();
 
-            case OP_TEST: {
+            L_OP_TEST: {
                 bool truth = false;
                 if (sp > BASE()) {
                     --sp;
@@ -919,34 +1029,30 @@ int run(Frame* fr) {
                 }
                 if (!settle(cur, ip->node)) goto failed;
                 ip = truth ? ip + 1 : insns + ip->b;
-                break;
+                NEXT();
             }
 
-            case OP_ENTER:
-            case OP_SWITCH: {
+            L_OP_ENTER:
+            L_OP_SWITCH: {
                 if (ip->op == OP_SWITCH && !settle(cur, ip->node)) goto failed;
                 const ScopeLayout* l = &code->layouts[ip->b];
                 Scope* c = &fr->records[l->depth];
                 if (!(c->frame && c->parent == cur && c->parent_serial == cur->serial)) {
                     // A new scope life. An empty scope re-entered under the
                     // same parent keeps its serial: its looks give the same.
-                    memset(c, 0, sizeof *c);
-                    c->serial = ++g_scope_serial;
-                    c->parent = cur;
-                    c->parent_serial = cur->serial;
-                    c->frame = 1;
-                    c->slots = fr->fslots;
+                    scope_begin(c, cur->unit, cur, fr->fslots, l, int32_t(sp - stack));
+                } else {
+                    c->unit = cur->unit;
+                    c->layout = l;
+                    c->base = int32_t(sp - stack);
                 }
-                c->unit = cur->unit;
-                c->layout = l;
-                c->base = int32_t(sp - stack);
                 c->held = ip->op == OP_SWITCH;
                 cur = c;
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_LEAVE:
+            L_OP_LEAVE:
                 if (!settle(cur, ip->node)) goto failed;
                 for (Operand* base = BASE(); sp > base;) release(--sp);
                 if (cur->vars || cur->cache || cur->post_inc || cur->post_dec || cur->index) {
@@ -955,14 +1061,20 @@ int run(Frame* fr) {
                 }
                 cur = cur->parent;
                 ++ip;
-                break;
+                NEXT();
 
-            case OP_SETTLE:
+            L_OP_SETTLE:
                 if (!settle(cur, ip->node)) goto failed;
                 ++ip;
-                break;
+                NEXT();
 
-            case OP_MAKE_ARRAY: {
+            L_OP_LEAVE_EMPTY:
+                if (!settle(cur, ip->node)) goto failed;
+                for (Operand* base = BASE(); sp > base;) release(--sp);
+                ++ip;
+                NEXT();
+
+            L_OP_MAKE_ARRAY: {
                 // The values left in the literal's scope, in order, become
                 // the elements; references are copied, keys kept.
                 Operand* base = BASE();
@@ -1006,18 +1118,18 @@ int run(Frame* fr) {
                 sp->tmp.data.a = head;
                 ++sp;
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_CASE: {
+            L_OP_CASE: {
                 Operand* base = BASE();
                 bool match = sp > base && values_equal(val(sp - 1), val(base - 1));
                 while (sp > base) release(--sp);
                 ip = match ? insns + ip->b : ip + 1;
-                break;
+                NEXT();
             }
 
-            case OP_SWITCH_END:
+            L_OP_SWITCH_END:
                 for (Operand* base = BASE() - cur->held; sp > base;) release(--sp);  // with the switch value
                 if (cur->vars || cur->cache || cur->post_inc || cur->post_dec || cur->index) {
                     scope_empty(fr, cur);
@@ -1025,9 +1137,9 @@ int run(Frame* fr) {
                 }
                 cur = cur->parent;
                 ++ip;
-                break;
+                NEXT();
 
-            case OP_UNWIND:
+            L_OP_UNWIND:
                 while (cur->layout->depth > ip->c) {
                     if (!settle(cur, ip->node)) goto failed;
                     for (Operand* base = BASE() - cur->held; sp > base;) release(--sp);
@@ -1039,39 +1151,49 @@ int run(Frame* fr) {
                 }
                 if (!settle(cur, ip->node)) goto failed;
                 ip = insns + ip->b;
-                break;
+                NEXT();
 
-            case OP_ESCAPE:
+            L_OP_ESCAPE:
                 rc = ip->a;
                 goto unwind;
 
-            case OP_RETURN:
+            L_OP_RETURN:
                 if (ip->b && fr->result && sp > BASE()) {
-                    if (!value_assign(fr->result, val(sp - 1))) FAIL(kErrAlloc);
+                    Operand* e = sp - 1;
+                    Value* v = val(e);
+                    if (v->kind == kInt && fr->result->kind <= kInt) {
+                        fr->result->data.i = v->data.i;
+                        fr->result->kind = kInt;
+                    } else if (!code->external && !e->ref && fr->result->kind <= kInt && v->kind != kReal) {
+                        // A function's temporary moves out: nothing sees it
+                        // (a copy would look the same).
+                        if (v->kind == kArray) settle_moved(v->data.a);
+                        fr->result->data = v->data;
+                        fr->result->kind = v->kind;
+                        v->kind = kInt;
+                    } else if (!value_assign(fr->result, v)) {
+                        FAIL(kErrAlloc);
+                    }
                 }
                 rc = -int(ip->a);
+                if (cur == fr->root && !cur->post_inc && !cur->post_dec && !code->flat_count) goto out;
                 goto unwind;
 
-            case OP_CALL: {
+            L_OP_CALL: {
                 const SyntaxNode* n = ip->node;
                 int32_t nargs = ip->c;
                 Operand* args = sp - nargs;
-                CallSite found;
-                const CallSite* cs = &code->calls[ip->b];
-                if (!(cur->frame && cs->gen == g_resolve_gen)) {
-                    // Top-level scopes ask every time: their call caches are
-                    // part of the resolution order.
-                    if (!resolve_call(cur, n->text, n->ival, &found)) {
+                CallSite* cs = &code->calls[ip->b];
+                if (cs->gen != g_resolve_gen || (!cur->frame && cs->serial != cur->serial)) {
+                    if (!resolve_call(cur, n->text, n->ival, cs)) {
+                        cs->gen = 0;
                         while (sp > args - 1) release(--sp);  // the arguments and the marker
                         cur->pos = n->pos;
                         report_error(cur, kErrFunctionNotFound, n->pos);
                         goto failed;
                     }
-                    if (cur->frame) {
-                        found.gen = g_resolve_gen;
-                        code->calls[ip->b] = found;
-                    }
-                    cs = &found;
+                    cs->gen = g_resolve_gen;
+                    cs->serial = cur->frame ? 0 : cur->serial;
                 }
                 cur->pos = n->pos;
                 Operand result;
@@ -1103,17 +1225,17 @@ int run(Frame* fr) {
                 }
                 *sp++ = result;
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_PARAM: {
+            L_OP_PARAM: {
                 const SyntaxNode* p = ip->node;
                 if (fr->fslots[ip->c]) {
                     report_error(cur, kErrDuplicateVariable, p->pos, p->text);
                     goto failed;
                 }
-                if (ip->a < fr->nargs) {
-                    Operand* arg = stack + fr->args + ip->a;
+                if (ip->x < fr->nargs) {
+                    Operand* arg = stack + fr->args + ip->x;
                     Node* v = make_var(fr, cur, ip->c, p->text, p->ival);
                     if ((ip->d & PF_BYREF) && arg->ref) {
                         // Shares the argument's value record: assignments
@@ -1124,11 +1246,13 @@ int run(Frame* fr) {
                         *v->value = arg->tmp;
                         v->value->owner = v;
                         arg->tmp.kind = kInt;
+                    } else if (val(arg)->kind == kInt) {
+                        v->value->data.i = val(arg)->data.i;
                     } else if (!value_assign(v->value, val(arg))) {
                         FAIL(kErrAlloc);
                     }
                     ip = insns + ip->b;
-                    break;
+                    NEXT();
                 }
                 make_var(fr, cur, ip->c, p->text, p->ival);
                 if (!(ip->d & PF_DEFAULT)) {
@@ -1136,19 +1260,234 @@ int run(Frame* fr) {
                     goto failed;
                 }
                 ++ip;
-                break;
+                NEXT();
             }
 
-            case OP_DEFAULT_SET: {
+            L_OP_PARAMS: {
+                Operand* arg = stack + fr->args + ip->x;
+                int32_t end = ip->x + ip->b;
+                int32_t given = fr->nargs < end ? fr->nargs : end;
+                int32_t i = ip->x;
+                for (const SyntaxNode* p = ip->node; i < end; ++i, ++arg, p = p->next) {
+                    Node* v = make_var(fr, cur, i, p->text, p->ival);
+                    if (i >= given) {
+                        report_error(fr->caller, kErrTooFewArguments, fr->call->pos);
+                        goto failed;
+                    }
+                    Value* a = val(arg);
+                    if (a->kind == kInt) {
+                        v->value->data.i = a->data.i;
+                    } else if (!value_assign(v->value, a)) {
+                        cur->pos = p->pos;
+                        report_error(cur, kErrAlloc, p->pos);
+                        goto failed;
+                    }
+                }
+                ++ip;
+                NEXT();
+            }
+
+            L_OP_DEFAULT_SET: {
                 Node* v = fr->fslots[ip->c];
                 bool ok = sp <= BASE() || value_assign(v->value, val(sp - 1));
                 for (Operand* base = BASE(); sp > base;) release(--sp);
                 if (!ok) FAIL(kErrAlloc);
                 ++ip;
-                break;
+                NEXT();
             }
 
-            default: FAIL(kErrSyntax);
+            // ---- fused instructions (plain variant) ----
+
+#define SITE_VAR(v_, index_, slot_)                                            \
+    do {                                                                       \
+        v_ = (slot_) != kNoSlot16 ? fr->fslots[slot_] : nullptr;               \
+        if (!v_) {                                                             \
+            VarSite* site_ = &code->sites[index_];                             \
+            if (site_->slot0 != kNoSlot) v_ = fr->fslots[site_->slot0];        \
+            if (!v_) {                                                         \
+                SAVE();                                                        \
+                v_ = find_var(fr, cur, site_, site_->node);                    \
+                if (!v_) goto failed;                                          \
+            }                                                                  \
+        }                                                                      \
+    } while (0)
+#define TEST_JUMP(truth_) (((ip->a & kTestTrue) ? (truth_) : !(truth_)) ? insns + ip->b : ip + 1)
+
+            L_OP_ASSIGN_STMT: {
+                Operand* v = sp - 1;
+                Operand* t = sp - 2;
+                Value* tv = val(t);
+                bool keep = ip->c && cur->line_mode;
+                if (!keep && !v->ref && t->ref && (v->tmp.kind == kString || v->tmp.kind == kArray)) {
+                    Value old = *tv;
+                    if (v->tmp.kind == kArray) settle_moved(v->tmp.data.a);
+                    tv->data = v->tmp.data;
+                    tv->kind = v->tmp.kind;
+                    v->tmp.kind = kInt;
+                    value_clear(&old);
+                } else if ((tv->kind | val(v)->kind) == kInt && tv != val(v)) {
+                    tv->data.i = val(v)->data.i;
+                } else if (!value_assign(tv, val(v))) {
+                    FAIL(kErrAlloc);
+                }
+                if (keep) {
+                    release(t);
+                    *t = *v;
+                    --sp;
+                    SAVE();
+                    if (!vs_reserve(g_vs.top, code->max_stack)) FAIL(kErrAlloc);
+                    RELOAD();
+                } else {
+                    for (Operand* base = BASE(); sp > base;) release(--sp);
+                }
+                ++ip;
+                NEXT();
+            }
+
+            L_OP_INCR_STMT: {
+                Node* var;
+                SITE_VAR(var, ip->d, ip->x);
+                Value* v = var->value;
+                if (v->kind != kInt && v->kind != kReal) FAIL(kErrIllegalOperator);
+                bool keep = ip->c && cur->line_mode;
+                if (keep && (ip->a == SK_POSTINC || ip->a == SK_POSTDEC)) {
+                    Value copy;
+                    memset(&copy, 0, sizeof copy);
+                    value_assign(&copy, v);
+                    set_temp(sp++, copy);
+                }
+                if (v->kind == kInt)
+                    v->data.i = int32_t(uint32_t(v->data.i) + uint32_t(ip->b));
+                else
+                    step_number(v, ip->b);
+                if (keep && (ip->a == SK_PREINC || ip->a == SK_PREDEC)) {
+                    Value copy;
+                    memset(&copy, 0, sizeof copy);
+                    value_assign(&copy, v);
+                    set_temp(sp++, copy);
+                }
+                if (keep) {
+                    SAVE();
+                    if (!vs_reserve(g_vs.top, code->max_stack)) FAIL(kErrAlloc);
+                    RELOAD();
+                }
+                ++ip;
+                NEXT();
+            }
+
+            L_OP_BIN_K: {
+                Operand* l = sp - 1;
+                Value* lv = val(l);
+                int32_t z;
+                if (lv->kind == kInt && !l->flags && !l->name && int_binary(ip->a, lv->data.i, ip->b, &z)) {
+                    l->ref = nullptr;
+                    l->tmp.kind = kInt;
+                    l->tmp.data.i = z;
+                    ++ip;
+                    NEXT();
+                }
+                Value k, out;
+                memset(&k, 0, sizeof k);
+                k.data.i = ip->b;
+                err = binary_fresh(cur, ip->a, lv, &k, &out);
+                if (err) goto report;
+                release(l);
+                set_temp(l, out);
+                ++ip;
+                NEXT();
+            }
+
+            L_OP_BIN_VK: {
+                Node* x;
+                SITE_VAR(x, ip->d, ip->x);
+                Value k, out;
+                memset(&k, 0, sizeof k);
+                k.data.i = ip->b;
+                err = binary_fresh(cur, ip->a, x->value, &k, &out);
+                if (err) goto report;
+                set_temp(sp++, out);
+                ++ip;
+                NEXT();
+            }
+
+            L_OP_BIN_VV: {
+                Node* x;
+                Node* y;
+                SITE_VAR(x, ip->d, ip->x);
+                SITE_VAR(y, ip->d + 1, ip->c < kNoSlot16 ? ip->c : kNoSlot16);
+                Value out;
+                err = binary_fresh(cur, ip->a, x->value, y->value, &out);
+                if (err) goto report;
+                set_temp(sp++, out);
+                ++ip;
+                NEXT();
+            }
+
+            L_OP_TEST_K: {
+                Operand* l = sp - 1;
+                Value k, out;
+                k.kind = kInt;
+                k.data.i = ip->c;
+                err = binary_fresh(cur, ip->a & ~kTestTrue, val(l), &k, &out);
+                if (err) goto report;
+                release(--sp);
+                ip = TEST_JUMP(out.data.i);
+                NEXT();
+            }
+
+            L_OP_TEST_VK: {
+                Node* x;
+                SITE_VAR(x, ip->d, ip->x);
+                Value* v = x->value;
+                int32_t z;
+                if (v->kind == kInt && int_binary(ip->a & ~kTestTrue, v->data.i, ip->c, &z)) {
+                    ip = TEST_JUMP(z);
+                    NEXT();
+                }
+                Value k, out;
+                k.kind = kInt;
+                k.data.i = ip->c;
+                err = binary_fresh(cur, ip->a & ~kTestTrue, v, &k, &out);
+                if (err) goto report;
+                ip = TEST_JUMP(out.data.i);
+                NEXT();
+            }
+
+            L_OP_TEST_VV: {
+                Node* x;
+                Node* y;
+                SITE_VAR(x, ip->d, ip->x);
+                SITE_VAR(y, ip->d + 1, ip->c < kNoSlot16 ? ip->c : kNoSlot16);
+                Value out;
+                err = binary_fresh(cur, ip->a & ~kTestTrue, x->value, y->value, &out);
+                if (err) goto report;
+                ip = TEST_JUMP(out.data.i);
+                NEXT();
+            }
+
+            L_OP_STORE_STMT: {
+                Node* var;
+                SITE_VAR(var, ip->d, ip->x);
+                Value* tv = var->value;
+                Operand* v = sp - 1;
+                if (!v->ref && (v->tmp.kind == kString || v->tmp.kind == kArray)) {
+                    Value old = *tv;
+                    if (v->tmp.kind == kArray) settle_moved(v->tmp.data.a);
+                    tv->data = v->tmp.data;
+                    tv->kind = v->tmp.kind;
+                    v->tmp.kind = kInt;
+                    value_clear(&old);
+                } else if ((tv->kind | val(v)->kind) == kInt) {
+                    tv->data.i = val(v)->data.i;
+                } else if (!value_assign(tv, val(v))) {
+                    FAIL(kErrAlloc);
+                }
+                for (Operand* base = BASE(); sp > base;) release(--sp);
+                ++ip;
+                NEXT();
+            }
+#undef SITE_VAR
+#undef TEST_JUMP
         }
     }
 
@@ -1156,10 +1495,14 @@ report:
     // An operator that fails has taken its operands off the stack.
     switch (ip->op) {
         case OP_UN:
+        case OP_BIN_K:
+        case OP_TEST_K:
+        case OP_STORE_STMT:
         case OP_COMPOUND: release(--sp); break;
         case OP_BIN:
         case OP_INDEX:
         case OP_ASSIGN:
+        case OP_ASSIGN_STMT:
         case OP_KEY:
             release(--sp);
             release(--sp);
@@ -1184,6 +1527,13 @@ unwind:
         pending_drop(cur);
     else if (!settle(cur, ip->node))
         rc = kWalkError;
+    // Ended inside a block that ran without a scope of its own: its values go.
+    for (int32_t i = 0; i < code->flat_count; ++i) {
+        if (ip - insns >= code->flat[2 * i] && ip - insns < code->flat[2 * i + 1]) {
+            for (Operand* base = BASE(); sp > base;) release(--sp);
+            break;
+        }
+    }
     if (rc == kWalkBreak || rc == kWalkContinue) cur->pos = ip->node->pos;
 out:
     SAVE();
@@ -1192,6 +1542,7 @@ out:
 #undef RELOAD
 #undef BASE
 #undef FAIL
+#undef NEXT
 }
 
 // A call-arguments marker left behind (a run stopped inside a call) shows
@@ -1263,7 +1614,7 @@ void export_stack(Scope* s, int32_t base) {
 void map_slots(Scope* s, Node** slots, const ScopeLayout* l) {
     for (Node* v = s->vars; v; v = v->next) {
         int32_t k = layout_find(l, v->name, v->hash);
-        if (k >= 0 && !slots[k]) slots[k] = v;
+        if (k >= 0 && !slots[l->first_slot + k]) slots[l->first_slot + k] = v;
     }
 }
 
@@ -1285,11 +1636,7 @@ int walk(Scope* s, const SyntaxNode* seq, Value* result) {
     int32_t base = g_vs.top;
     Frame fr;
     memset(&fr, 0, sizeof fr);
-    const ScopeLayout* root = &code->layouts[0];
-    Node** slots = root->count ? static_cast<Node**>(zv::heap_alloc(size_t(root->count) * sizeof(Node*))) : nullptr;
-    if ((root->count && !slots) || !import_stack(s) || !vs_reserve(g_vs.top, code->max_stack) ||
-        !frame_open(&fr, code)) {
-        zv::heap_free(slots);
+    if (!import_stack(s) || !vs_reserve(g_vs.top, code->max_stack) || !frame_open(&fr, code)) {
         export_stack(s, base);
         g_stack_limit = saved_limit;
         report_error(s, kErrAlloc, seq->pos);
@@ -1300,18 +1647,17 @@ int walk(Scope* s, const SyntaxNode* seq, Value* result) {
     Node** saved_slots = s->slots;
     const ScopeLayout* saved_layout = s->layout;
     int32_t saved_base = s->base;
-    if (slots) map_slots(s, slots, root);
-    s->slots = slots;
+    const ScopeLayout* root = &code->layouts[0];
+    map_slots(s, fr.fslots, root);
+    s->slots = fr.fslots;
     s->layout = root;
     s->base = base;
     fr.root = s;
     fr.dyn = s;
-    fr.rslots = slots;
     fr.result = result;
     int rc = run(&fr);
     export_stack(s, base);
     arena_pop(fr.memory);
-    zv::heap_free(slots);
     s->slots = saved_slots;
     s->layout = saved_layout;
     s->base = saved_base;

@@ -173,11 +173,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Record old = run(text, len, options, 0);
     Record stepped = run(text, len, options, 1);
     // How deep recursion goes before "Nesting too deep" depends on the native
-    // stack each evaluator uses per level: then only both must stop so.
-    bool too_deep = old.out.find(u"Nesting too deep") != std::u16string::npos;
-    if (too_deep) {
-        if (old.rc != stepped.rc || stepped.out.find(u"Nesting too deep") == std::u16string::npos)
-            differ("results", old, stepped, text, len);
+    // stack each evaluator uses per level.
+    if (old.out.find(u"Nesting too deep") != std::u16string::npos ||
+        stepped.out.find(u"Nesting too deep") != std::u16string::npos) {
         zv::heap_free(text);
         return 0;
     }
