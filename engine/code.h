@@ -43,7 +43,7 @@ enum Op : uint8_t {
     OP_VARDECL,     // b: site; a: in array literal
     OP_ASSIGN,      // a: AF_ flags
     OP_COMPOUND,    // copy of the target's value under the right operand
-    OP_INDEX,       // a: 1 = pin the element reference
+    OP_INDEX,       // a: 1 = pin the element reference (the compiler drops pins nothing needs)
     OP_KEY,
     OP_BIN,         // a: SK_ operator
     OP_UN,          // a: SK_ operator
@@ -74,8 +74,13 @@ enum Op : uint8_t {
     OP_STORE_STMT,  // the same with the target (site d, slot x) certainly there, found at the end
     OP_INCR_STMT,   // `v++`, `v--`, `++v`, `--v` alone: site d (slot x) changes by b (node: the operator)
     OP_BIN_K,       // operator a with the integer b as right operand
+    OP_BIN_S,       // operator a with the string literal texts[b] as right operand (read in place)
+    OP_BIN_V,       // operator a with site d (slot x) as right operand
     OP_BIN_VK,      // operator a on site d (slot x) and the integer b
     OP_BIN_VV,      // operator a on sites d and d + 1 (slots x, c)
+    OP_INDEX_K,     // OP_INDEX with the integer b as index (a: pin)
+    OP_INDEX_V,     // OP_INDEX with site d (slot x) as index
+    OP_INDEX_VV,    // OP_INDEX of site d (slot x) by site d + 1 (slot c)
     OP_TEST_K,      // comparison a of the top and the integer c
     OP_TEST_VK,     // comparison a of site d (slot x) and the integer c
     OP_TEST_VV,     // comparison a of sites d and d + 1 (slots x, c)
@@ -158,6 +163,7 @@ struct Code {
     int32_t* cands;
     CallSite* calls;
     int32_t call_count;
+    const char16_t* const* texts;  // string literals fused into instructions (the syntax nodes')
     int32_t frame_slots;   // slots (and variable records) of a frame
     int32_t frame_scopes;  // scope records of a frame
     int32_t max_stack;     // value stack entries the unit may need

@@ -81,10 +81,19 @@ private:
     std::vector<StaticScope> scopes_;
     std::vector<Site> sites_;
     std::vector<const SyntaxNode*> calls_;
+    std::vector<const char16_t*> texts_;
     std::vector<int> labels_;  // label -> instruction index
     std::unordered_map<const SyntaxNode*, std::pair<int, int>> node_labels_;  // at its step, after it
     std::vector<int> markers_;  // stack depths of open call-argument markers
     std::vector<int> producer_; // by stack depth: the instruction that pushed the value
+    // Element references: by stack depth, the index instruction that pushed
+    // one (or -1) and the count of calls and assignments before it. Only a
+    // call or an assignment can free the array an element lives in, so a
+    // reference taken by an operator with none in between needs no pin.
+    std::vector<int> pin_insn_;
+    std::vector<int> pin_unsafe_;
+    int unsafe_ = 0;
+    std::vector<int> assign_pins_;  // pins the last assignment may drop when its value is dropped too
     // A loop whose condition is one fused test: its LOOP label -> the test
     // and the label of the body after it, to repeat the test at the end.
     std::unordered_map<const SyntaxNode*, std::pair<int, int>> loop_tests_;
@@ -136,8 +145,25 @@ private:
     void push(int n = 1) {
         sd_ += n;
         if (sd_ > max_sd_) max_sd_ = sd_;
-        if (producer_.size() < size_t(sd_)) producer_.resize(size_t(sd_) + 16);
-        for (int i = sd_ - n; i < sd_; ++i) producer_[size_t(i)] = int(insns_.size()) - 1;
+        if (producer_.size() < size_t(sd_)) {
+            producer_.resize(size_t(sd_) + 16);
+            pin_insn_.resize(size_t(sd_) + 16, -1);
+            pin_unsafe_.resize(size_t(sd_) + 16);
+        }
+        for (int i = sd_ - n; i < sd_; ++i) {
+            producer_[size_t(i)] = int(insns_.size()) - 1;
+            pin_insn_[size_t(i)] = -1;
+        }
+    }
+    // The value at depth d is taken by an operator that does not keep it.
+    void consume(int d) {
+        if (d < 0 || size_t(d) >= pin_insn_.size()) return;
+        int at = pin_insn_[size_t(d)];
+        if (at >= 0 && pin_unsafe_[size_t(d)] == unsafe_) insns_[size_t(at)].a = 0;
+        pin_insn_[size_t(d)] = -1;
+    }
+    void consume_top(int n) {
+        for (int i = 1; i <= n; ++i) consume(sd_ - i);
     }
     // Pops n values; false (and a syntax error at run time) when the
     // sequence would take more than the current scope holds.
@@ -223,6 +249,7 @@ void Compiler::variable(const SyntaxNode* n) {
 
 void Compiler::call(const SyntaxNode* n) {
     step(n);
+    ++unsafe_;
     calls_.push_back(n);
     int mark = markers_.empty() ? scope_base_.back() : markers_.back();
     if (!markers_.empty()) markers_.pop_back();
@@ -243,6 +270,7 @@ void Compiler::call(const SyntaxNode* n) {
 // pushed (right before).
 void Compiler::binary(const SyntaxNode* n) {
     step(n);
+    if (!step_) consume_top(2);
     if (!pop(n, 2)) {
         push();
         return;
@@ -266,12 +294,23 @@ void Compiler::binary(const SyntaxNode* n) {
         insns_.pop_back();
         return;
     }
+    if (!step_ && plain_var(last(0))) {
+        Insn* v = last(0);
+        *v = Insn{OP_BIN_V, uint8_t(op), kNoSlot16, 0, 0, v->d, n};
+        return;
+    }
+    if (k && k->op == OP_PUSH_STR) {
+        texts_.push_back(k->node->text);
+        *k = Insn{OP_BIN_S, uint8_t(op), kNoSlot16, int32_t(texts_.size()) - 1, 0, 0, n};
+        return;
+    }
     emit(OP_BIN, n, op);
 }
 
 // A condition; without steps a comparison right before it fuses into it
 // when nothing can be pending (the test would settle it).
 void Compiler::test(const SyntaxNode* n, int label) {
+    if (!step_) consume(sd_);  // (already popped)
     Insn* c = step_ || may_pend_ ? nullptr : last(0);
     if (c && comparison(c->a) && (c->op == OP_BIN_K || c->op == OP_BIN_VK || c->op == OP_BIN_VV)) {
         int32_t k = c->b;
@@ -291,6 +330,9 @@ void Compiler::statement_end(const SyntaxNode* n) {
     uint8_t line = n->kind == SK_END_LINE ? 1 : 0;
     bool alone = sd_ == scope_base_.back() + 1;
     Insn* a = step_ || may_pend_ ? nullptr : last(0);
+    if (a && a->op == OP_ASSIGN)
+        for (int at : assign_pins_) insns_[size_t(at)].a = 0;  // nothing keeps the references
+    assign_pins_.clear();
     if (a && a->op == OP_ASSIGN && a->d >= 0) {
         // The target was certainly there: found when the value is stored.
         Insn& target = insns_[size_t(a->d)];
@@ -454,11 +496,34 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
             push();
             break;
         case SK_CALL: call(n); break;
-        case SK_INDEX:
+        case SK_INDEX: {
             step(n);
-            if (pop(n, 2)) emit(OP_INDEX, n, 1);
+            if (!step_) consume_top(2);
+            int at = -1;
+            if (pop(n, 2)) {
+                Insn* i = step_ ? nullptr : last(0);
+                if (plain_var(i) && plain_var(last(1))) {
+                    Insn* v = last(1);
+                    *v = Insn{OP_INDEX_VV, 1, kNoSlot16, 0, 0, v->d, n};
+                    insns_.pop_back();
+                    at = int(insns_.size()) - 1;
+                } else if (plain_var(i)) {
+                    *i = Insn{OP_INDEX_V, 1, kNoSlot16, 0, 0, i->d, n};
+                    at = int(insns_.size()) - 1;
+                } else if (i && i->op == OP_PUSH_INT) {
+                    *i = Insn{OP_INDEX_K, 1, kNoSlot16, i->b, 0, 0, n};
+                    at = int(insns_.size()) - 1;
+                } else {
+                    at = emit(OP_INDEX, n, 1);
+                }
+            }
             push();
+            if (at >= 0 && !step_) {
+                pin_insn_[size_t(sd_ - 1)] = at;
+                pin_unsafe_[size_t(sd_ - 1)] = unsafe_;
+            }
             break;
+        }
         case SK_KEY:
             step(n);
             if (pop(n, 2)) emit(OP_KEY, n);
@@ -479,18 +544,26 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
                     !sites_[size_t(insns_[size_t(at)].d)].creates)
                     target = at;
             }
+            // Should the value be dropped right after, neither reference is kept.
+            assign_pins_.clear();
+            for (int d = sd_ - 2; d < sd_ && !step_; ++d)
+                if (d >= 0 && pin_insn_[size_t(d)] >= 0 && pin_unsafe_[size_t(d)] == unsafe_)
+                    assign_pins_.push_back(pin_insn_[size_t(d)]);
+            ++unsafe_;
             if (pop(n, 2)) emit(OP_ASSIGN, n, flags, 0, 0, target);
             push();
             break;
         }
         case SK_COMPOUND:
             step(n);
+            ++unsafe_;
             if (pop(n, 2)) emit(OP_COMPOUND, n);
             push(3);
             break;
         case SK_AND:
         case SK_OR:
             step(n);
+            if (!step_) consume_top(2);
             if (pop(n, 2)) emit(OP_ANDOR, n, uint8_t(n->kind));
             push();
             break;
@@ -610,6 +683,7 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
         default:
             if (sk_unary(n->kind)) {
                 step(n);
+                if (!step_ && n->kind != SK_POSTINC && n->kind != SK_POSTDEC) consume_top(1);
                 if (pop(n)) emit(OP_UN, n, uint8_t(n->kind));
                 if (n->kind == SK_POSTINC || n->kind == SK_POSTDEC) may_pend_ = true;
                 push();
@@ -745,9 +819,12 @@ Code* Compiler::finish(const SyntaxNode* head) {
             case OP_VAR: in.c = sites[size_t(in.d)].slot0; break;
             case OP_STORE_STMT:
             case OP_INCR_STMT:
+            case OP_BIN_V:
+            case OP_INDEX_V:
             case OP_BIN_VK:
             case OP_TEST_VK: in.x = slot16(sites[size_t(in.d)].slot0); break;
             case OP_BIN_VV:
+            case OP_INDEX_VV:
             case OP_TEST_VV:
                 in.x = slot16(sites[size_t(in.d)].slot0);
                 in.c = sites[size_t(in.d) + 1].slot0;
@@ -814,7 +891,8 @@ Code* Compiler::finish(const SyntaxNode* head) {
     size_t off_cands = off_sites + align(sites.size() * sizeof(VarSite));
     size_t off_calls = off_cands + align(cands.size() * sizeof(int32_t));
     size_t off_flat = off_calls + align(calls_.size() * sizeof(CallSite));
-    size_t total = off_flat + align(flat.size() * sizeof(int32_t));
+    size_t off_texts = off_flat + align(flat.size() * sizeof(int32_t));
+    size_t total = off_texts + align(texts_.size() * sizeof(const char16_t*));
     char* block = static_cast<char*>(zv::heap_alloc(total));
     if (!block) {
         error = kErrAlloc;
@@ -871,6 +949,9 @@ Code* Compiler::finish(const SyntaxNode* head) {
     int32_t* flat_out = reinterpret_cast<int32_t*>(block + off_flat);
     if (!flat.empty()) memcpy(flat_out, flat.data(), flat.size() * sizeof(int32_t));
     code->flat = flat_out;
+    const char16_t** texts = reinterpret_cast<const char16_t**>(block + off_texts);
+    if (!texts_.empty()) memcpy(texts, texts_.data(), texts_.size() * sizeof(const char16_t*));
+    code->texts = texts;
     code->flat_count = int32_t(flat.size() / 2);
     code->frame_slots = frame_slots;
     code->frame_scopes = max_depth_ + 1;

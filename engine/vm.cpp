@@ -34,6 +34,7 @@ constexpr size_t kStackReserve = 256 * 1024;
 enum : int32_t {
     OF_PINNED = 1,  // ref is an element's value, pinned by this entry
     OF_MARKER = 2,  // call-arguments marker
+    OF_SIZED = 4,   // a temporary text whose length and buffer size are known
 };
 
 struct Operand {
@@ -42,6 +43,10 @@ struct Operand {
     char16_t* name;  // key carried into an array literal or a call (owned)
     int32_t hash;
     int32_t flags;
+    // OF_SIZED: text length and buffer size (in code units), so that
+    // appending to a text being built does not measure or copy it again.
+    uint32_t len;
+    uint32_t cap;
 };
 
 inline Value* val(Operand* e) { return e->ref ? e->ref : &e->tmp; }
@@ -539,6 +544,113 @@ inline int binary_fresh(Scope* cur, int32_t op, const Value* l, const Value* r, 
     return binary_value(op, l, r, out, cur->unit->ksc5 != 0);
 }
 
+// ---- text concatenation ---------------------------------------------------
+
+// A string or number operand as text: pointer and length.
+struct Text {
+    const char16_t* s;
+    size_t n;
+    char16_t digits[12];
+    std::u16string real;
+};
+
+void text_of(const Value* v, Text* t) {
+    if (v->kind == kString) {
+        t->s = v->data.s ? v->data.s : u"";
+        t->n = str_len(t->s);
+    } else if (v->kind == kInt) {
+        uint32_t u = v->data.i < 0 ? 0u - uint32_t(v->data.i) : uint32_t(v->data.i);
+        char16_t* p = t->digits + 12;
+        do {
+            *--p = char16_t(u'0' + u % 10);
+            u /= 10;
+        } while (u);
+        if (v->data.i < 0) *--p = u'-';
+        t->s = p;
+        t->n = size_t(t->digits + 12 - p);
+    } else {
+        t->real = value_text(v);
+        t->s = t->real.c_str();
+        t->n = t->real.size();
+    }
+}
+
+// l + r where one is a string and neither an array: the text goes into l.
+// A text being built keeps room to grow (half as much again, once long),
+// so appending to it copies only what is appended. 0 or an error code.
+int concat(Operand* l, const Value* lv, const Value* rv) {
+    Text rt;
+    text_of(rv, &rt);
+    if (!l->ref && (l->flags & OF_SIZED)) {
+        size_t n = l->len + rt.n;
+        char16_t* s = l->tmp.data.s;
+        if (n + 1 > l->cap) {
+            size_t cap = n + 1 > size_t(l->cap) * 2 ? n + 1 : size_t(l->cap) * 2;
+            if (cap > 0x7FFFFFFF) return kErrAlloc;
+            char16_t* grown = static_cast<char16_t*>(zv::heap_alloc_raw(cap * sizeof(char16_t)));
+            if (!grown) return kErrAlloc;
+            memcpy(grown, s, l->len * sizeof(char16_t));
+            zv::heap_free(s);
+            l->tmp.data.s = s = grown;
+            l->cap = uint32_t(cap);
+        }
+        memcpy(s + l->len, rt.s, rt.n * sizeof(char16_t));
+        s[n] = 0;
+        l->len = uint32_t(n);
+        return 0;
+    }
+    Text lt;
+    text_of(lv, &lt);
+    size_t n = lt.n + rt.n;
+    size_t cap = n + 1 + (n >= 64 ? n / 2 : 0);
+    if (cap > 0x7FFFFFFF) return kErrAlloc;
+    char16_t* s = static_cast<char16_t*>(zv::heap_alloc_raw(cap * sizeof(char16_t)));
+    if (!s) return kErrAlloc;
+    memcpy(s, lt.s, lt.n * sizeof(char16_t));
+    memcpy(s + lt.n, rt.s, rt.n * sizeof(char16_t));
+    s[n] = 0;
+    release(l);
+    l->ref = nullptr;
+    l->name = nullptr;
+    l->tmp.kind = kString;
+    l->tmp.data.s = s;
+    l->flags = OF_SIZED;
+    l->len = uint32_t(n);
+    l->cap = uint32_t(cap);
+    return 0;
+}
+
+inline bool is_concat(int32_t op, const Value* l, const Value* r) {
+    return op == SK_ADD && (l->kind == kString || r->kind == kString) && l->kind != kArray && r->kind != kArray;
+}
+
+// The binary operator on the left operand entry l (consumed) and the value r:
+// the result replaces l. 0 or an error code.
+int binary_into(Scope* cur, int32_t op, Operand* l, const Value* r) {
+    Value* lv = val(l);
+    if (is_concat(op, lv, r)) return concat(l, lv, r);
+    // A temporary left operand takes the result in place: every rule reads
+    // both operands before it writes the result.
+    Value fresh;
+    memset(&fresh, 0, sizeof fresh);
+    Value* out = &fresh;
+    if (!l->ref) {
+        out = &l->tmp;
+        l->flags &= ~OF_SIZED;
+        if (l->name) {
+            zv::heap_free(l->name);
+            l->name = nullptr;
+        }
+    }
+    int err = binary_value(op, lv, r, out, cur->unit->ksc5 != 0);
+    if (err) return err;
+    if (l->ref) {
+        release(l);
+        set_temp(l, fresh);
+    }
+    return 0;
+}
+
 // ---- calls ----------------------------------------------------------------
 
 // A native function: arguments become the library interface's nodes.
@@ -740,8 +852,13 @@ int run(Frame* fr) {
         kDispatch[OP_STORE_STMT] = &&L_OP_STORE_STMT;
         kDispatch[OP_INCR_STMT] = &&L_OP_INCR_STMT;
         kDispatch[OP_BIN_K] = &&L_OP_BIN_K;
+        kDispatch[OP_BIN_S] = &&L_OP_BIN_S;
+        kDispatch[OP_BIN_V] = &&L_OP_BIN_V;
         kDispatch[OP_BIN_VK] = &&L_OP_BIN_VK;
         kDispatch[OP_BIN_VV] = &&L_OP_BIN_VV;
+        kDispatch[OP_INDEX_K] = &&L_OP_INDEX_K;
+        kDispatch[OP_INDEX_V] = &&L_OP_INDEX_V;
+        kDispatch[OP_INDEX_VV] = &&L_OP_INDEX_VV;
         kDispatch[OP_TEST_K] = &&L_OP_TEST_K;
         kDispatch[OP_TEST_VK] = &&L_OP_TEST_VK;
         kDispatch[OP_TEST_VV] = &&L_OP_TEST_VV;
@@ -871,6 +988,7 @@ int run(Frame* fr) {
                     v->tmp.kind = kInt;
                     value_clear(&old);
                     v->ref = tv;
+                    v->flags &= ~OF_SIZED;
                     if (t->flags & OF_PINNED) {
                         v->flags |= OF_PINNED;
                         t->flags &= ~OF_PINNED;
@@ -906,8 +1024,31 @@ int run(Frame* fr) {
             L_OP_INDEX: {
                 Operand* idx = sp - 1;
                 Operand* arr = sp - 2;
+                Value* a = val(arr);
+                Value* i = val(idx);
+                // An element of a variable's (or element's) array, by position.
+                if (arr->ref && a->kind == kArray && i->kind == kInt && i->data.i >= 0) {
+                    if (Node* e = list_at(a->data.a, i->data.i)) {
+                        // An element of a pinned (maybe parked) array is
+                        // pinned too: releasing that array may free it.
+                        bool pin = ip->a || (arr->flags & OF_PINNED);
+                        if (pin) value_pin(e->value);
+                        release(idx);
+                        release(arr);
+                        arr->ref = e->value;
+                        arr->name = nullptr;
+                        arr->flags = pin ? OF_PINNED : 0;
+                        --sp;
+                        ++ip;
+                        NEXT();
+                    }
+                }
+            }
+            index_general: {
+                Operand* idx = sp - 1;
+                Operand* arr = sp - 2;
                 Operand out;
-                err = index_value(arr, idx, ip->a != 0, &out);
+                err = index_value(arr, idx, ip->a || (arr->flags & OF_PINNED), &out);
                 if (err) goto report;
                 release(idx);
                 release(arr);
@@ -940,40 +1081,27 @@ int run(Frame* fr) {
                 Operand* l = sp - 2;
                 Value* lv = val(l);
                 Value* rv = val(r);
-                if ((lv->kind | rv->kind) == kInt && !(l->flags | r->flags) && !l->name && !r->name) {
-                    int32_t z;
-                    if (!int_binary(ip->a, lv->data.i, rv->data.i, &z)) goto bin_general;
-                    l->ref = nullptr;
-                    l->tmp.kind = kInt;
-                    l->tmp.data.i = z;
+                int32_t z;
+                if ((lv->kind | rv->kind) == kInt && int_binary(ip->a, lv->data.i, rv->data.i, &z)) {
+                    if ((l->flags | r->flags) || l->name || r->name) {
+                        release(l);
+                        release(r);
+                        set_int(l, z);
+                    } else {
+                        l->ref = nullptr;
+                        l->tmp.kind = kInt;
+                        l->tmp.data.i = z;
+                    }
                     --sp;
                     ++ip;
                     NEXT();
                 }
-            bin_general: {
-                // A temporary left operand takes the result in place: every
-                // rule reads both operands before it writes the result.
-                Value fresh;
-                memset(&fresh, 0, sizeof fresh);
-                Value* out = &fresh;
-                if (!l->ref) {
-                    out = &l->tmp;
-                    if (l->name) {
-                        zv::heap_free(l->name);
-                        l->name = nullptr;
-                    }
-                }
-                err = binary_value(ip->a, lv, rv, out, cur->unit->ksc5 != 0);
+                err = binary_into(cur, ip->a, l, rv);
                 if (err) goto report;
-                if (l->ref) {
-                    release(l);
-                    set_temp(l, fresh);
-                }
                 release(r);
                 --sp;
                 ++ip;
                 NEXT();
-            }
             }
 
             L_OP_UN:
@@ -1379,20 +1507,45 @@ int run(Frame* fr) {
                 Operand* l = sp - 1;
                 Value* lv = val(l);
                 int32_t z;
-                if (lv->kind == kInt && !l->flags && !l->name && int_binary(ip->a, lv->data.i, ip->b, &z)) {
-                    l->ref = nullptr;
-                    l->tmp.kind = kInt;
-                    l->tmp.data.i = z;
+                if (lv->kind == kInt && int_binary(ip->a, lv->data.i, ip->b, &z)) {
+                    if (l->flags || l->name) release(l);
+                    set_int(l, z);
                     ++ip;
                     NEXT();
                 }
-                Value k, out;
-                memset(&k, 0, sizeof k);
+                Value k;
+                k.kind = kInt;
                 k.data.i = ip->b;
-                err = binary_fresh(cur, ip->a, lv, &k, &out);
+                err = binary_into(cur, ip->a, l, &k);
                 if (err) goto report;
-                release(l);
-                set_temp(l, out);
+                ++ip;
+                NEXT();
+            }
+
+            L_OP_BIN_S: {
+                Value k;
+                k.kind = kString;
+                k.data.s = const_cast<char16_t*>(code->texts[ip->b]);
+                err = binary_into(cur, ip->a, sp - 1, &k);
+                if (err) goto report;
+                ++ip;
+                NEXT();
+            }
+
+            L_OP_BIN_V: {
+                Node* y;
+                SITE_VAR(y, ip->d, ip->x);
+                Operand* l = sp - 1;
+                Value* lv = val(l);
+                int32_t z;
+                if ((lv->kind | y->value->kind) == kInt && int_binary(ip->a, lv->data.i, y->value->data.i, &z)) {
+                    if (l->flags || l->name) release(l);
+                    set_int(l, z);
+                    ++ip;
+                    NEXT();
+                }
+                err = binary_into(cur, ip->a, l, y->value);
+                if (err) goto report;
                 ++ip;
                 NEXT();
             }
@@ -1400,12 +1553,23 @@ int run(Frame* fr) {
             L_OP_BIN_VK: {
                 Node* x;
                 SITE_VAR(x, ip->d, ip->x);
-                Value k, out;
-                memset(&k, 0, sizeof k);
+                int32_t z;
+                if (x->value->kind == kInt && int_binary(ip->a, x->value->data.i, ip->b, &z)) {
+                    set_int(sp++, z);
+                    ++ip;
+                    NEXT();
+                }
+                Value k;
+                k.kind = kInt;
                 k.data.i = ip->b;
-                err = binary_fresh(cur, ip->a, x->value, &k, &out);
-                if (err) goto report;
-                set_temp(sp++, out);
+                set_int(sp, 0);
+                sp->ref = x->value;
+                err = binary_into(cur, ip->a, sp, &k);
+                if (err) {
+                    sp->ref = nullptr;
+                    goto report;
+                }
+                ++sp;
                 ++ip;
                 NEXT();
             }
@@ -1415,12 +1579,73 @@ int run(Frame* fr) {
                 Node* y;
                 SITE_VAR(x, ip->d, ip->x);
                 SITE_VAR(y, ip->d + 1, ip->c < kNoSlot16 ? ip->c : kNoSlot16);
-                Value out;
-                err = binary_fresh(cur, ip->a, x->value, y->value, &out);
-                if (err) goto report;
-                set_temp(sp++, out);
+                int32_t z;
+                if ((x->value->kind | y->value->kind) == kInt &&
+                    int_binary(ip->a, x->value->data.i, y->value->data.i, &z)) {
+                    set_int(sp++, z);
+                    ++ip;
+                    NEXT();
+                }
+                set_int(sp, 0);
+                sp->ref = x->value;
+                err = binary_into(cur, ip->a, sp, y->value);
+                if (err) {
+                    sp->ref = nullptr;
+                    goto report;
+                }
+                ++sp;
                 ++ip;
                 NEXT();
+            }
+
+            L_OP_INDEX_K:
+            L_OP_INDEX_V:
+            L_OP_INDEX_VV: {
+                Node* x = nullptr;
+                if (ip->op == OP_INDEX_VV) SITE_VAR(x, ip->d, ip->x);
+                Operand* arr = x ? sp : sp - 1;
+                Value* a = x ? x->value : val(arr);
+                Value* i;
+                Node* y = nullptr;
+                Value k;
+                if (ip->op == OP_INDEX_K) {
+                    k.kind = kInt;
+                    k.data.i = ip->b;
+                    i = &k;
+                } else {
+                    if (ip->op == OP_INDEX_VV)
+                        SITE_VAR(y, ip->d + 1, ip->c < kNoSlot16 ? ip->c : kNoSlot16);
+                    else
+                        SITE_VAR(y, ip->d, ip->x);
+                    i = y->value;
+                }
+                if ((x || arr->ref) && a->kind == kArray && i->kind == kInt && i->data.i >= 0) {
+                    if (Node* e = list_at(a->data.a, i->data.i)) {
+                        bool pin = ip->a || (!x && (arr->flags & OF_PINNED));
+                        if (pin) value_pin(e->value);
+                        if (!x) release(arr);
+                        arr->ref = e->value;
+                        arr->name = nullptr;
+                        arr->flags = pin ? OF_PINNED : 0;
+                        if (x) ++sp;
+                        ++ip;
+                        NEXT();
+                    }
+                }
+                // Otherwise as OP_INDEX, with the operands on the stack.
+                if (x) {
+                    set_int(sp, 0);
+                    sp->ref = x->value;
+                    ++sp;
+                }
+                if (y) {
+                    set_int(sp, 0);
+                    sp->ref = y->value;
+                } else {
+                    set_int(sp, ip->b);
+                }
+                ++sp;
+                goto index_general;
             }
 
             L_OP_TEST_K: {
@@ -1496,11 +1721,16 @@ report:
     switch (ip->op) {
         case OP_UN:
         case OP_BIN_K:
+        case OP_BIN_S:
+        case OP_BIN_V:
         case OP_TEST_K:
         case OP_STORE_STMT:
         case OP_COMPOUND: release(--sp); break;
         case OP_BIN:
         case OP_INDEX:
+        case OP_INDEX_K:
+        case OP_INDEX_V:
+        case OP_INDEX_VV:
         case OP_ASSIGN:
         case OP_ASSIGN_STMT:
         case OP_KEY:
