@@ -39,6 +39,90 @@ struct StaticScope {
     std::unordered_set<Name> certain;  // names certainly visible from here on
 };
 
+// The instructions being made, on the process heap: the finished code keeps
+// the buffer (no copy at the end). Sized ahead from the node count.
+class InsnBuffer {
+public:
+    ~InsnBuffer() { zv::heap_free(data_); }
+    void reserve(size_t n) {
+        if (n <= cap_) return;
+        Insn* d = static_cast<Insn*>(zv::heap_alloc_raw(n * sizeof(Insn)));
+        if (!d) return;  // push_back grows (or fails) later
+        if (size_) memcpy(d, data_, size_ * sizeof(Insn));
+        zv::heap_free(data_);
+        data_ = d;
+        cap_ = n;
+    }
+    bool push_back(const Insn& in) {
+        if (size_ == cap_) {
+            reserve(cap_ ? cap_ * 2 : 64);
+            if (size_ == cap_) return false;
+        }
+        data_[size_++] = in;
+        return true;
+    }
+    void pop_back() { --size_; }
+    void resize(size_t n) { size_ = n; }  // shrinks only
+    size_t size() const { return size_; }
+    Insn& operator[](size_t i) { return data_[i]; }
+    Insn* begin() { return data_; }
+    Insn* end() { return data_ + size_; }
+    Insn* data() { return data_; }
+    Insn* release() {
+        Insn* d = data_;
+        data_ = nullptr;
+        size_ = cap_ = 0;
+        return d;
+    }
+
+private:
+    Insn* data_ = nullptr;
+    size_t size_ = 0;
+    size_t cap_ = 0;
+};
+
+// An upper bound of the instructions a sequence compiles to (without
+// recursion: nesting may be deep). Function definitions inside are left
+// out: they compile on their own. With steps every node may take two.
+size_t estimate_insns(const SyntaxNode* n, bool step) {
+    size_t c = 16;
+    std::vector<const SyntaxNode*> todo;
+    for (;;) {
+        for (; n; n = n->next) {
+            if (n->kind == SK_FUNCDEF) {
+                // Its parameters, then the body block and its end: skipped.
+                if (n->next && n->next->kind == SK_BLOCK) n = n->next;
+                continue;
+            }
+            if (step) {
+                c += 3;
+            } else {
+                switch (n->kind) {
+                    case SK_LABEL_ELSE:
+                    case SK_LABEL_IFEND:
+                    case SK_LABEL_LOOP:
+                    case SK_LABEL_LOOPEND:
+                    case SK_LABEL_JOIN:
+                    case SK_COMMA:
+                    case SK_CASE_END:
+                    case SK_FUNCEND: break;
+                    case SK_BLOCK:
+                    case SK_ARRAY:
+                    case SK_SWITCH:
+                    case SK_WHILETEST:
+                    case SK_DOBODY:
+                    case SK_CASE: c += 3; break;
+                    default: c += 1;
+                }
+            }
+            if (n->sub) todo.push_back(n->sub);
+        }
+        if (todo.empty()) return c;
+        n = todo.back();
+        todo.pop_back();
+    }
+}
+
 struct Site {
     const SyntaxNode* node;
     int scope;
@@ -77,7 +161,7 @@ private:
     bool external_;
     bool line_mode_;
     bool failed_ = false;
-    std::vector<Insn> insns_;
+    InsnBuffer insns_;
     std::vector<StaticScope> scopes_;
     std::vector<Site> sites_;
     std::vector<const SyntaxNode*> calls_;
@@ -113,7 +197,10 @@ private:
     const SyntaxNode* root_stmt_ = nullptr;  // statement of the unit's own sequence being compiled
 
     int emit(uint8_t op, const SyntaxNode* node, uint8_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0) {
-        insns_.push_back(Insn{op, a, kNoSlot16, b, c, d, node});
+        if (!insns_.push_back(Insn{op, a, kNoSlot16, b, c, d, node})) {
+            failed_ = true;  // out of memory: finish() reports it
+            return -1;
+        }
         return int(insns_.size()) - 1;
     }
     void step(const SyntaxNode* n) {
@@ -622,9 +709,9 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
             // keeps (line mode).
             bool keeps = scopes_[size_t(parent)].depth < 0 && line_mode_;
             if (!step_ && !keeps && scopes_[size_t(scope_)].names.empty()) {
-                insns_[size_t(enter)].op = OP_NOP;
+                if (enter >= 0) insns_[size_t(enter)].op = OP_NOP;
                 if (sd_ != base || may_pend_) emit(OP_LEAVE_EMPTY, last ? last : n);
-                if (scopes_[size_t(parent)].depth < 0) {
+                if (scopes_[size_t(parent)].depth < 0 && enter >= 0) {
                     flat_.push_back(enter);
                     flat_.push_back(int32_t(insns_.size()));
                 }
@@ -649,7 +736,7 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
                 Insn t = insns_[size_t(loop->second.first)];
                 t.a |= kTestTrue;
                 t.b = loop->second.second;
-                insns_.push_back(t);
+                if (!insns_.push_back(t)) failed_ = true;
                 loop_tests_.erase(loop);
                 break;
             }
@@ -722,13 +809,15 @@ void Compiler::parameters(const SyntaxNode* def) {
             if (prev && prev->op == OP_PARAMS && prev->x + prev->b == index) {
                 ++prev->b;
             } else {
-                insns_[size_t(emit(OP_PARAMS, p, 0, 1))].x = uint16_t(index);
+                int at = emit(OP_PARAMS, p, 0, 1);
+                if (at >= 0) insns_[size_t(at)].x = uint16_t(index);
             }
             scopes_[0].certain.insert(Name(p->text));
             continue;
         }
         int after = new_label();
-        insns_[size_t(emit(OP_PARAM, p, 0, after, slot, flags))].x = uint16_t(index);
+        int at = emit(OP_PARAM, p, 0, after, slot, flags);
+        if (at >= 0) insns_[size_t(at)].x = uint16_t(index);
         if (p->sub) {
             ++conditional_;
             ++seq_depth_;
@@ -754,6 +843,7 @@ Code* Compiler::top(const SyntaxNode* seq) {
     max_depth_ = depth_;
     scopes_.push_back(std::move(root));
     scope_base_.push_back(0);
+    insns_.reserve(estimate_insns(seq, step_));
     sequence(seq);
     const SyntaxNode* last = last_of(seq);
     emit(OP_HALT, last ? last : seq);
@@ -766,6 +856,7 @@ Code* Compiler::function(const SyntaxNode* def) {
     root.depth = 0;
     scopes_.push_back(std::move(root));
     scope_base_.push_back(0);
+    insns_.reserve(estimate_insns(def->sub, step_) + estimate_insns(def->target ? def->target->sub : nullptr, step_));
     parameters(def);
     const SyntaxNode* body = def->target ? def->target->sub : nullptr;
     sequence(body);
@@ -793,25 +884,66 @@ Code* Compiler::finish(const SyntaxNode* head) {
     }
     auto encode = [&](int scope, int index) -> int32_t { return int32_t(scopes_[size_t(scope)].first_slot + index); };
 
-    std::vector<int32_t> cands;
-    std::vector<VarSite> sites(sites_.size());
+    // One block: code, layouts (with names, hashes, the walked scope's name
+    // table), sites, candidates, call sites, ranges, texts; the instructions
+    // stay where they were made.
+    size_t cand_total = 0;
+    for (const Site& st : sites_) {
+        Name name(st.node->text);
+        for (int k = st.scope; k >= 0; k = scopes_[size_t(k)].parent)
+            cand_total += scopes_[size_t(k)].slot_of.count(name);
+    }
+    size_t names_total = 0;
+    for (const StaticScope& st : scopes_) names_total += st.names.size();
+    const StaticScope& root = scopes_[0];
+    size_t table_size = 0;
+    if (root.depth < 0) {
+        table_size = 8;
+        while (table_size < root.names.size() * 2) table_size *= 2;
+    }
+    auto align = [](size_t n) { return (n + 15) & ~size_t(15); };
+    size_t off_layouts = align(sizeof(Code));
+    size_t off_names = off_layouts + align(scopes_.size() * sizeof(ScopeLayout));
+    size_t off_hashes = off_names + align(names_total * sizeof(const char16_t*));
+    size_t off_table = off_hashes + align(names_total * sizeof(int32_t));
+    size_t off_sites = off_table + align(table_size * sizeof(int32_t));
+    size_t off_cands = off_sites + align(sites_.size() * sizeof(VarSite));
+    size_t off_calls = off_cands + align(cand_total * sizeof(int32_t));
+    size_t off_flat = off_calls + align(calls_.size() * sizeof(CallSite));
+    size_t off_texts = off_flat + align(flat_.size() * sizeof(int32_t));
+    size_t total = off_texts + align(texts_.size() * sizeof(const char16_t*));
+    char* block = static_cast<char*>(zv::heap_alloc(total));
+    if (!block) {
+        error = kErrAlloc;
+        where = head;
+        return nullptr;
+    }
+    Code* code = reinterpret_cast<Code*>(block);
+    VarSite* sites = reinterpret_cast<VarSite*>(block + off_sites);
+    int32_t* cands = reinterpret_cast<int32_t*>(block + off_cands);
+    size_t cand_count = 0;
     for (size_t i = 0; i < sites_.size(); ++i) {
         const Site& st = sites_[i];
         VarSite& vs = sites[i];
-        memset(&vs, 0, sizeof vs);
         vs.node = st.node;
         vs.create = kNoSlot;
-        vs.first_cand = int32_t(cands.size());
+        vs.first_cand = int32_t(cand_count);
         Name name(st.node->text);
-        for (int s = st.scope; s >= 0; s = scopes_[size_t(s)].parent) {
-            auto it = scopes_[size_t(s)].slot_of.find(name);
-            if (it == scopes_[size_t(s)].slot_of.end()) continue;
-            int32_t slot = encode(s, it->second);
-            if (s == st.scope && st.creates) vs.create = slot;
-            cands.push_back(slot);
+        for (int k = st.scope; k >= 0; k = scopes_[size_t(k)].parent) {
+            auto it = scopes_[size_t(k)].slot_of.find(name);
+            if (it == scopes_[size_t(k)].slot_of.end()) continue;
+            int32_t slot = encode(k, it->second);
+            if (k == st.scope && st.creates) vs.create = slot;
+            cands[cand_count++] = slot;
         }
-        vs.cand_count = int32_t(cands.size()) - vs.first_cand;
-        vs.slot0 = vs.cand_count ? cands[size_t(vs.first_cand)] : kNoSlot;
+        vs.cand_count = int32_t(cand_count) - vs.first_cand;
+        vs.slot0 = vs.cand_count ? cands[vs.first_cand] : kNoSlot;
+    }
+    size_t sites_count = sites_.size();
+    std::vector<Site>().swap(sites_);
+    for (StaticScope& st : scopes_) {
+        std::unordered_map<Name, int>().swap(st.slot_of);
+        std::unordered_set<Name>().swap(st.certain);
     }
     auto slot16 = [](int32_t slot) { return slot >= 0 && slot < kNoSlot16 ? uint16_t(slot) : kNoSlot16; };
     for (Insn& in : insns_) {
@@ -871,42 +1003,17 @@ Code* Compiler::finish(const SyntaxNode* head) {
         }
     }
 
-    // One block: code, instructions, layouts (with names, hashes, the
-    // walked scope's name table), sites, candidates, call sites.
-    size_t names_total = 0;
-    for (const StaticScope& s : scopes_) names_total += s.names.size();
-    const StaticScope& root = scopes_[0];
-    size_t table_size = 0;
-    if (root.depth < 0) {
-        table_size = 8;
-        while (table_size < root.names.size() * 2) table_size *= 2;
-    }
-    auto align = [](size_t n) { return (n + 15) & ~size_t(15); };
-    size_t off_insns = align(sizeof(Code));
-    size_t off_layouts = off_insns + align(insns_.size() * sizeof(Insn));
-    size_t off_names = off_layouts + align(scopes_.size() * sizeof(ScopeLayout));
-    size_t off_hashes = off_names + align(names_total * sizeof(const char16_t*));
-    size_t off_table = off_hashes + align(names_total * sizeof(int32_t));
-    size_t off_sites = off_table + align(table_size * sizeof(int32_t));
-    size_t off_cands = off_sites + align(sites.size() * sizeof(VarSite));
-    size_t off_calls = off_cands + align(cands.size() * sizeof(int32_t));
-    size_t off_flat = off_calls + align(calls_.size() * sizeof(CallSite));
-    size_t off_texts = off_flat + align(flat.size() * sizeof(int32_t));
-    size_t total = off_texts + align(texts_.size() * sizeof(const char16_t*));
-    char* block = static_cast<char*>(zv::heap_alloc(total));
-    if (!block) {
-        error = kErrAlloc;
-        where = head;
-        return nullptr;
-    }
-    Code* code = reinterpret_cast<Code*>(block);
+    // What only the compiling needed goes.
+    std::unordered_map<const SyntaxNode*, std::pair<int, int>>().swap(node_labels_);
+    std::vector<int>().swap(labels_);
+    std::vector<int32_t>().swap(moved);
+
     code->block = block;
     code->head = head;
     code->external = external_;
     code->line_mode = line_mode_;
-    code->insns = reinterpret_cast<Insn*>(block + off_insns);
     code->insn_count = int32_t(insns_.size());
-    memcpy(code->insns, insns_.data(), insns_.size() * sizeof(Insn));
+    code->insns = insns_.release();
     code->layouts = reinterpret_cast<ScopeLayout*>(block + off_layouts);
     code->layout_count = int32_t(scopes_.size());
     const char16_t** names = reinterpret_cast<const char16_t**>(block + off_names);
@@ -938,11 +1045,9 @@ Code* Compiler::finish(const SyntaxNode* head) {
         l.table = table;
         l.table_mask = int32_t(table_size - 1);
     }
-    code->sites = reinterpret_cast<VarSite*>(block + off_sites);
-    code->site_count = int32_t(sites.size());
-    if (!sites.empty()) memcpy(code->sites, sites.data(), sites.size() * sizeof(VarSite));
-    code->cands = reinterpret_cast<int32_t*>(block + off_cands);
-    if (!cands.empty()) memcpy(code->cands, cands.data(), cands.size() * sizeof(int32_t));
+    code->sites = sites;
+    code->site_count = int32_t(sites_count);
+    code->cands = cands;
     code->calls = reinterpret_cast<CallSite*>(block + off_calls);
     code->call_count = int32_t(calls_.size());
     for (size_t i = 0; i < calls_.size(); ++i) memset(&code->calls[i], 0, sizeof(CallSite));
@@ -995,7 +1100,9 @@ Code* compile_function(const SyntaxNode* def, bool step, int* error, const Synta
 }
 
 void code_free(Code* code) {
-    if (code) zv::heap_free(code->block);
+    if (!code) return;
+    zv::heap_free(code->insns);
+    zv::heap_free(code->block);
 }
 
 }  // namespace ksc

@@ -46,26 +46,26 @@ enum : int32_t {
 
 struct Code;
 
+// The compiled forms of the code a syntax node heads (a top-level sequence,
+// or a function with SK_FUNCDEF): [0] without, [1] with step callbacks. The
+// head of a parsed text also owns the memory all its nodes and texts live in.
+struct CodeForms {
+    Code* form[2];
+    struct SyntaxArena* arena;
+};
+
 struct SyntaxNode {
     int32_t kind;
     int32_t flags;
-    char16_t* text;         // owned: lower-cased name or string-literal body
     int32_t ival;           // integer literal; hash of a name; operator of SK_COMPOUND
+    int32_t line;           // zero-based; -1 for synthetic nodes
+    char16_t* text;         // owned: lower-cased name or string-literal body
     double rval;            // real literal
     const char16_t* pos;    // into the script text, for error lines
     SyntaxNode* next;
     SyntaxNode* sub;        // owned nested sequence
     SyntaxNode* target;     // jump target (not owned)
-    int32_t line;           // zero-based; -1 for synthetic nodes
-    // The compiled form of the code this node heads (a top-level sequence,
-    // or a function with SK_FUNCDEF), made on first run: [0] without and
-    // [1] with step callbacks. Owned.
-    Code* code[2];
-    // Used only by the previous evaluator (differential runs).
-    uint64_t cache_serial;
-    uint64_t cache_epoch;
-    Node* cache_var;
-    Scope* spare;
+    CodeForms* code;        // owned, made on the first run
 };
 
 void syntax_free(SyntaxNode* seq);

@@ -62,9 +62,9 @@ ValueStack g_vs;
 
 bool vs_reserve(int32_t used, int32_t more) {
     if (used + more <= g_vs.cap) return true;
-    int32_t cap = g_vs.cap ? g_vs.cap * 2 : 256;
+    int32_t cap = g_vs.cap ? g_vs.cap * 2 : 64;
     while (cap < used + more) cap *= 2;
-    Operand* data = static_cast<Operand*>(zv::heap_alloc(size_t(cap) * sizeof(Operand)));
+    Operand* data = static_cast<Operand*>(zv::heap_alloc_raw(size_t(cap) * sizeof(Operand)));
     if (!data) return false;
     if (g_vs.data) {
         memcpy(static_cast<void*>(data), g_vs.data, size_t(used) * sizeof(Operand));
@@ -116,7 +116,7 @@ struct Chunk {
 };
 Chunk* g_chunk;
 Chunk* g_spare_chunk;
-constexpr size_t kChunkSize = 64 * 1024;
+constexpr size_t kChunkSize = 16 * 1024;
 
 inline void* arena_push(size_t bytes) {
     bytes = (bytes + 15) & ~size_t(15);
@@ -128,7 +128,7 @@ inline void* arena_push(size_t bytes) {
             g_spare_chunk = nullptr;
         } else {
             size_t size = bytes > kChunkSize ? bytes : kChunkSize;
-            c = static_cast<Chunk*>(zv::heap_alloc(head + size));
+            c = static_cast<Chunk*>(zv::heap_alloc_raw(head + size));
             if (!c) return nullptr;
             c->size = size;
         }
@@ -719,10 +719,16 @@ bool call_native(Scope* cur, const SyntaxNode* call, NativeFunc fn, Operand* arg
 Code* code_for(const SyntaxNode* head, bool step, bool function, Scope* s) {
     SyntaxNode* h = const_cast<SyntaxNode*>(head);
     bool line_mode = !function && s->line_mode;
-    if (Code* c = h->code[step]) {
-        if (c->line_mode == line_mode) return c;
-        code_free(c);  // the same text, now walked in line mode (or no longer)
-        h->code[step] = nullptr;
+    if (h->code) {
+        if (Code* c = h->code->form[step]) {
+            if (c->line_mode == line_mode) return c;
+            code_free(c);  // the same text, now walked in line mode (or no longer)
+            h->code->form[step] = nullptr;
+        }
+    } else if (!(h->code = static_cast<CodeForms*>(zv::heap_alloc(sizeof(CodeForms))))) {
+        s->pos = head->pos;
+        report_error(s, kErrAlloc, head->pos);
+        return nullptr;
     }
     int error = kErrAlloc;
     const SyntaxNode* where = head;
@@ -733,7 +739,7 @@ Code* code_for(const SyntaxNode* head, bool step, bool function, Scope* s) {
         report_error(s, error, where->pos);
         return nullptr;
     }
-    h->code[step] = c;
+    h->code->form[step] = c;
     return c;
 }
 

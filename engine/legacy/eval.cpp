@@ -78,17 +78,11 @@ Node* scope_find(Scope* s, const char16_t* name, int32_t hash) {
     return nullptr;
 }
 
-// Lookup for a variable reference node, through its cache.
+// (The previous walk cached lookups per node; results are the same without.)
 static Node* scope_find_cached(Scope* s, SyntaxNode* n) {
-    if (n->cache_var && n->cache_serial == s->serial && n->cache_epoch == g_var_epoch) return n->cache_var;
     for (Scope* sc = s; sc; sc = sc->parent) {
         sc->observed = 1;
-        if (Node* v = scope_find_local(sc, n->text, n->ival)) {
-            n->cache_serial = s->serial;
-            n->cache_epoch = g_var_epoch;
-            n->cache_var = v;
-            return v;
-        }
+        if (Node* v = scope_find_local(sc, n->text, n->ival)) return v;
     }
     return nullptr;
 }
@@ -392,36 +386,13 @@ static bool settle_condition(Scope* s) {
 
 // ---- blocks -------------------------------------------------------------
 
-// Runs a block in a child scope. The block's spare scope is used when it is
-// free; it stays valid for the lookup caches only while it stays empty and
-// keeps the same parent.
+// Runs a block in a child scope.
 static int run_block(Scope* s, SyntaxNode* n, Value* result) {
-    Scope* child = n->spare;
-    if (child) {
-        n->spare = nullptr;  // busy: a recursive run of this block gets its own
-        if (child->parent != s || child->parent_serial != s->serial || child->unit != s->unit) {
-            scope_clear(child);
-            scope_init(child, s->unit, s);
-        }
-    } else {
-        child = static_cast<Scope*>(zv::heap_alloc(sizeof(Scope)));
-        if (!child) return fail(s, kErrAlloc, n->pos), kWalkError;
-        scope_init(child, s->unit, s);
-    }
+    Scope* child = static_cast<Scope*>(zv::heap_alloc(sizeof(Scope)));
+    if (!child) return fail(s, kErrAlloc, n->pos), kWalkError;
+    scope_init(child, s->unit, s);
     int rc = walk(child, n->sub, result);
-    // Values left by the last statement are dropped with the block. Cached
-    // call resolutions stay; variables make the scope a different one.
-    stack_clear(child);
-    pending_drop(child);
-    if (child->vars || child->exit_requested) {
-        scope_clear(child);
-        scope_init(child, s->unit, s);
-    }
-    if (n->spare) {
-        scope_free(child);
-    } else {
-        n->spare = child;
-    }
+    scope_free(child);
     return rc;
 }
 
