@@ -30,7 +30,9 @@ static void* arena_alloc(SyntaxArena** arena, size_t bytes) {
     bytes = (bytes + 7) & ~size_t(7);
     SyntaxArena* a = *arena;
     if (!a || a->used + bytes > a->size) {
-        size_t size = bytes > 32 * 1024 ? bytes : 32 * 1024;
+        // Chunks grow with the text: a one-line script takes one small page.
+        size_t size = a ? (a->size < 64 * 1024 ? a->size * 2 : a->size) : 2 * 1024;
+        if (size < bytes) size = bytes;
         SyntaxArena* c = static_cast<SyntaxArena*>(zv::heap_alloc_raw(kArenaHead + size));
         if (!c) return nullptr;
         c->next = a;

@@ -345,7 +345,7 @@ int run(Frame* fr);
 // The variable a reference names, when its first slot is empty: the other
 // slots, then by name beyond the unit (cached), then made in the current
 // scope, or "Undefined variable" in strict mode.
-Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n) {
+__attribute__((noinline)) Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n) {
     const int32_t* cand = fr->code->cands + site->first_cand;
     for (int32_t k = 1; k < site->cand_count; ++k)
         if (Node* v = slot_ref(fr, cand[k])) return v;
@@ -389,7 +389,7 @@ Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n) {
 
 // arr[idx] into *out (an element reference, pinned when asked, or a copy
 // when arr is a temporary). 0 or an error code.
-int index_value(Operand* arr, Operand* idx, bool pin, Operand* out) {
+__attribute__((noinline)) int index_value(Operand* arr, Operand* idx, bool pin, Operand* out) {
     Value* a = val(arr);
     Value* i = val(idx);
     Node* elem = nullptr;
@@ -467,7 +467,7 @@ int index_value(Operand* arr, Operand* idx, bool pin, Operand* out) {
 // ---- operators ------------------------------------------------------------
 
 // The unary operator op on *e, in place. 0 or an error code.
-int unary(Scope* cur, int32_t op, Operand* e) {
+__attribute__((noinline)) int unary(Scope* cur, int32_t op, Operand* e) {
     Value* v = val(e);
     Value out;
     memset(&out, 0, sizeof out);
@@ -578,7 +578,7 @@ void text_of(const Value* v, Text* t) {
 // l + r where one is a string and neither an array: the text goes into l.
 // A text being built keeps room to grow (half as much again, once long),
 // so appending to it copies only what is appended. 0 or an error code.
-int concat(Operand* l, const Value* lv, const Value* rv) {
+__attribute__((noinline)) int concat(Operand* l, const Value* lv, const Value* rv) {
     Text rt;
     text_of(rv, &rt);
     if (!l->ref && (l->flags & OF_SIZED)) {
@@ -655,7 +655,7 @@ int binary_into(Scope* cur, int32_t op, Operand* l, const Value* r) {
 
 // A native function: arguments become the library interface's nodes.
 // *out gets the result; false after a reported error or a silent stop.
-bool call_native(Scope* cur, const SyntaxNode* call, NativeFunc fn, Operand* args, int32_t nargs, Operand* out) {
+__attribute__((noinline)) bool call_native(Scope* cur, const SyntaxNode* call, NativeFunc fn, Operand* args, int32_t nargs, Operand* out) {
     Node* list = nullptr;
     Node** tail = &list;
     for (int32_t i = 0; i < nargs; ++i) {
@@ -716,7 +716,7 @@ bool call_native(Scope* cur, const SyntaxNode* call, NativeFunc fn, Operand* arg
     return ok;
 }
 
-Code* code_for(const SyntaxNode* head, bool step, bool function, Scope* s) {
+__attribute__((noinline)) Code* code_for(const SyntaxNode* head, bool step, bool function, Scope* s) {
     SyntaxNode* h = const_cast<SyntaxNode*>(head);
     bool line_mode = !function && s->line_mode;
     if (h->code) {
@@ -745,7 +745,7 @@ Code* code_for(const SyntaxNode* head, bool step, bool function, Scope* s) {
 
 // A script function: a frame, the parameters bound by its code, its body.
 // *ret gets the value (integer 0 without one), *exited whether `exit` ran.
-bool call_script(Scope* cur, const SyntaxNode* call, const CallSite* cs, int32_t args, int32_t nargs, Value* ret,
+__attribute__((noinline)) bool call_script(Scope* cur, const SyntaxNode* call, const CallSite* cs, int32_t args, int32_t nargs, Value* ret,
                  bool* exited) {
     if (stack_low()) {
         report_error(cur, kErrTooDeep, call->pos);
