@@ -14,26 +14,17 @@
 // (positions_forget); a list that grew meanwhile is followed further.
 #include <vector>
 
+#include "positions.h"
 #include "value.h"
 
 namespace ksc {
 
 namespace {
 
-constexpr int32_t kRun = 16;
-constexpr int kCursors = 16;  // in pairs
 constexpr int kEnds = 4;
 constexpr int32_t kMarkEvery = 64;
 constexpr int32_t kMarkFrom = 256;
 constexpr int kMarked = 2;
-
-struct Cursor {
-    const Node* head;  // null: free
-    int32_t start;     // position of nodes[0], a multiple of kRun
-    int32_t count;     // nodes known from start on
-    Node* nodes[kRun];
-    uint32_t used;
-};
 
 struct End {
     const Node* head;
@@ -47,10 +38,8 @@ struct Marks {
     uint32_t used = 0;
 };
 
-Cursor g_cursors[kCursors];
 End g_ends[kEnds];
 Marks g_marks[kMarked];
-uint32_t g_clock;
 int g_next_end;
 // A bit per list head something here remembers (by address), so that
 // freeing any other node costs one test.
@@ -113,7 +102,7 @@ Marks* make_marks(const Node* head) {
         if (c.used < m->used) m = &c;
     m->head = head;
     m->node.clear();
-    m->used = ++g_clock;
+    m->used = ++g_cursor_clock;
     g_heads |= head_bit(head);
     return m;
 }
@@ -134,19 +123,16 @@ void positions_forget(const Node* n) {
     }
 }
 
-// A run lives in one of two cursors picked by list and start.
-inline Cursor* cursor_pair(const Node* head, int32_t start) {
-    size_t h = ((reinterpret_cast<uintptr_t>(head) >> 4) ^ uint32_t(start / kRun) * 0x9E3779B1u) % (kCursors / 2);
-    return &g_cursors[2 * h];
-}
+Cursor g_cursors[kCursors];
+uint32_t g_cursor_clock;
 
-Node* list_at(Node* head, int32_t pos) {
+Node* list_at_slow(Node* head, int32_t pos) {
     if (pos < 0 || !head) return nullptr;
     int32_t start = pos & ~(kRun - 1);
     Cursor* pair = cursor_pair(head, start);
     for (Cursor* c = pair; c < pair + 2; ++c) {
         if (c->head != head || c->start != start) continue;
-        c->used = ++g_clock;
+        c->used = ++g_cursor_clock;
         if (pos - start >= c->count) fill(c);
         return pos - start < c->count ? c->nodes[pos - start] : nullptr;
     }
@@ -181,7 +167,7 @@ Node* list_at(Node* head, int32_t pos) {
     if (start - at > kMarkFrom || marks_of(head)) {
         Marks* m = marks_of(head);
         if (!m) m = make_marks(head);
-        m->used = ++g_clock;
+        m->used = ++g_cursor_clock;
         size_t k = size_t(start / kMarkEvery);
         if (k >= m->node.size()) extend_marks(m, start);
         if (k >= m->node.size()) k = m->node.size() - 1;
@@ -204,7 +190,7 @@ walk:
     c->start = start;
     c->count = 1;
     c->nodes[0] = from;
-    c->used = ++g_clock;
+    c->used = ++g_cursor_clock;
     g_heads |= head_bit(head);
     fill(c);
     return pos - start < c->count ? c->nodes[pos - start] : nullptr;
@@ -252,6 +238,8 @@ Node* list_last(Node* head) {
     int32_t pos;
     return list_last(head, &pos);
 }
+
+Node* list_at(Node* head, int32_t pos) { return list_at_fast(head, pos); }
 
 void list_appended(Node* head, Node* element, int32_t pos) {
     note_end(head, element, pos);

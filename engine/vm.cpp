@@ -19,6 +19,7 @@
 #include "error.h"
 #include "eval.h"
 #include "platform.h"
+#include "positions.h"
 #include "scope.h"
 
 namespace ksc {
@@ -433,17 +434,21 @@ __attribute__((noinline)) int index_value(Operand* arr, Operand* idx, bool pin, 
             a->kind = kArray;
         }
         // Empty arrays grow like any other: a = {}; a[2] = 1 gives {0,0,1}.
-        elem = list_at(a->data.a, pos);
-        if (!elem) {
-            int32_t last_pos;
-            list_last(a->data.a, &last_pos);
+        int32_t last_pos;
+        Node* last = list_last(a->data.a, &last_pos);
+        if (pos <= last_pos) {
+            elem = list_at_fast(a->data.a, pos);
+        } else {
             for (int32_t k = last_pos + 1; k <= pos; ++k) {
                 Node* e = node_new();
                 if (!e) return kErrAlloc;
-                array_append(a, e);
-                elem = e;
+                if (last)
+                    last->next = e;
+                else
+                    a->data.a = e;
+                list_appended(a->data.a, e, k);
+                last = elem = e;
             }
-            list_at(a->data.a, pos);  // remember the new end
         }
     }
     if (!arr->ref) {
@@ -1034,7 +1039,7 @@ int run(Frame* fr) {
                 Value* i = val(idx);
                 // An element of a variable's (or element's) array, by position.
                 if (arr->ref && a->kind == kArray && i->kind == kInt && i->data.i >= 0) {
-                    if (Node* e = list_at(a->data.a, i->data.i)) {
+                    if (Node* e = list_at_fast(a->data.a, i->data.i)) {
                         // An element of a pinned (maybe parked) array is
                         // pinned too: releasing that array may free it.
                         bool pin = ip->a || (arr->flags & OF_PINNED);
@@ -1626,7 +1631,7 @@ int run(Frame* fr) {
                     i = y->value;
                 }
                 if ((x || arr->ref) && a->kind == kArray && i->kind == kInt && i->data.i >= 0) {
-                    if (Node* e = list_at(a->data.a, i->data.i)) {
+                    if (Node* e = list_at_fast(a->data.a, i->data.i)) {
                         bool pin = ip->a || (!x && (arr->flags & OF_PINNED));
                         if (pin) value_pin(e->value);
                         if (!x) release(arr);
