@@ -200,13 +200,14 @@ inline bool is_frame_var(const Frame* fr, const Node* v) {
            p < reinterpret_cast<const char*>(fr->vars + fr->code->frame_slots);
 }
 
-// A new integer-0 variable in slot `slot` of scope s. The scopes of a
-// frame hold their variables in the frame, with the name of the syntax
-// node; the walked scope's variables are heap nodes with their own names,
-// since the scope outlives the code (line mode).
+// A new integer-0 variable in slot `slot` of scope s. The frame's own scopes
+// hold their variables in the frame, with the name of the syntax node; the
+// walked scope's variables are heap nodes with their own names, since that
+// scope outlives the code (line mode, or a library running script in the
+// scope that called it).
 inline Node* make_var(Frame* fr, Scope* s, int32_t slot, const char16_t* name, int32_t hash) {
     Node* v;
-    if (s->frame) {
+    if (s->frame && !(fr->code->external && s == fr->root)) {
         SlotVar* sv = &fr->vars[slot];
         v = &sv->node;
         v->name = const_cast<char16_t*>(name);
