@@ -62,3 +62,20 @@ function(zv_add_test)
     _zv_register_test(${ARG_NAME} ${ARG_NAME})
   endif()
 endfunction()
+
+# zv_add_shots(NAME <module>_shots SOURCES <files...> [LIBS <targets...>])
+#
+# A program that drives a GUI program into the window states worth looking
+# at and saves each as a PNG (tests/support/shots.h).  `./dev shots` builds
+# the target zv_shots, which depends on all of them, and runs every
+# bin/*_shots.exe under Wine in the Japanese locale.
+function(zv_add_shots)
+  cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${ARG_NAME} ${ARG_SOURCES})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} zv_shots zv_test_support)
+  set_target_properties(${ARG_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZV_BIN_DIR})
+  if(NOT TARGET zv_shots_all)
+    add_custom_target(zv_shots_all)
+  endif()
+  add_dependencies(zv_shots_all ${ARG_NAME})
+endfunction()

@@ -10,6 +10,8 @@ namespace zvs {
 // converted through it) and prepares the standard streams.
 void con_init();
 void con_write(const std::u16string& text);
+// The same on standard error (unbuffered).
+void con_write_error(const std::u16string& text);
 void con_flush();
 // One line from standard input (at most max units, the line feed included
 // when it fits). False at end of input.

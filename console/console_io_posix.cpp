@@ -17,6 +17,11 @@ void con_write(const std::u16string& text) {
     fwrite(s.data(), 1, s.size(), stdout);
 }
 
+void con_write_error(const std::u16string& text) {
+    std::string s = zv::utf16_to_utf8(text.data(), text.size());
+    fwrite(s.data(), 1, s.size(), stderr);
+}
+
 void con_flush() { fflush(stdout); }
 
 bool con_read_line(std::u16string& line, size_t max) {

@@ -12,11 +12,13 @@ namespace zvs {
 
 void con_init() { setlocale(LC_CTYPE, ""); }
 
-void con_write(const std::u16string& text) {
-    // Text goes out in the code page of the character-type locale. The C
-    // runtime's wide output stops at the first character that code page
-    // cannot show, losing the rest of the line; converting here puts a '?'
-    // in its place instead.
+namespace {
+
+// Text goes out in the code page of the character-type locale. The C
+// runtime's wide output stops at the first character that code page cannot
+// show, losing the rest of the line; converting here puts a '?' in its
+// place instead.
+void write_to(FILE* stream, const std::u16string& text) {
     if (text.empty()) return;
     UINT cp = ___lc_codepage_func();
     const wchar_t* w = reinterpret_cast<const wchar_t*>(text.data());
@@ -24,8 +26,13 @@ void con_write(const std::u16string& text) {
     if (n <= 0) return;
     std::vector<char> bytes(static_cast<size_t>(n));
     WideCharToMultiByte(cp, 0, w, int(text.size()), bytes.data(), n, nullptr, nullptr);
-    fwrite(bytes.data(), 1, bytes.size(), stdout);
+    fwrite(bytes.data(), 1, bytes.size(), stream);
 }
+
+}  // namespace
+
+void con_write(const std::u16string& text) { write_to(stdout, text); }
+void con_write_error(const std::u16string& text) { write_to(stderr, text); }
 
 void con_flush() { fflush(stdout); }
 

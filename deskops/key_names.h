@@ -1,23 +1,16 @@
-// Keys as scripts name them: the virtual-key name table, the key argument
-// of the keyboard functions, and what each key event carries besides its
-// code (extended flag, scan code). Portable, so the tables are tested
-// natively; keyboard.cpp sends the events.
+// Keys as scripts name them: lookups in the virtual-key name table
+// (key_table.h), the key argument of the keyboard functions, and what each
+// key event carries besides its code (extended flag, scan code). Portable,
+// so the tables are tested natively; keyboard.cpp sends the events.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "frame.h"
+#include "key_table.h"
 
 namespace deskops {
-
-struct KeyName {
-    const char* name;  // as the Windows SDK spells it, e.g. "VK_RETURN"
-    uint8_t code;
-};
-
-// The 160 names in lookup order; aliases that share a code are all there.
-const KeyName* key_name_table(size_t* count);
 
 // The code of a "VK_..." name (whole name, ASCII case ignored, first entry
 // that matches); 0 for a name that is not in the table.

@@ -29,22 +29,9 @@ namespace fs = std::filesystem;
 namespace {
 
 using zv::test::from_console;
+using zv::test::to_console;
 using zv::test::japanese;
 using zv::test::tr;
-
-std::string to_console(const std::string& utf8) {
-#ifdef _WIN32
-  if (utf8.empty()) return utf8;
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring w(size_t(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), n);
-  std::string out(size_t(WideCharToMultiByte(CP_ACP, 0, w.data(), n, nullptr, 0, nullptr, nullptr)), '\0');
-  WideCharToMultiByte(CP_ACP, 0, w.data(), n, out.data(), int(out.size()), nullptr, nullptr);
-  return out;
-#else
-  return utf8;
-#endif
-}
 
 // Non-ASCII text the console output can carry in this environment.
 std::string sample_text() {

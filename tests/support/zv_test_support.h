@@ -55,5 +55,8 @@ std::string tr(const char* english, const char* japanese_text);
 // Console output as UTF-8 with LF lines: on Windows the programs write in
 // the ANSI code page with CR LF; natively it is already UTF-8.
 std::string from_console(const std::string& bytes);
+// The other way: UTF-8 text as the programs read it from a console (the
+// ANSI code page on Windows).
+std::string to_console(const std::string& utf8);
 
 }  // namespace zv::test
