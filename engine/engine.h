@@ -111,9 +111,6 @@ struct Scope {
     int32_t base;
     int32_t held;   // values below base that go with the scope (a switch value)
     int32_t frame;  // made by the evaluator inside a frame (not by a host)
-    // Used only by the previous evaluator (differential runs).
-    int32_t stop_kind;
-    int32_t exit_requested;
 };
 
 // Step callback: called with (scope, node) before each node; non-zero stops.

@@ -29,7 +29,6 @@ void scope_init(Scope* s, ScriptUnit* unit, Scope* parent) {
     s->parent = parent;
     s->serial = ++g_scope_serial;
     s->parent_serial = parent ? parent->serial : 0;
-    s->stop_kind = -1;
 }
 
 void stack_clear(Scope* s) {
