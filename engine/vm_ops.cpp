@@ -47,7 +47,18 @@ Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n) {
         if (site->serial == from->serial && site->epoch == g_var_epoch) {
             if (site->var) return site->var;
         } else {
-            Node* v = scope_find_dynamic(from, name, hash);
+            Node* v;
+            if (site->serial != 0 && site->serial == from->parent_serial && site->epoch == g_var_epoch) {
+                // One scope deeper than the remembered look (a function
+                // calling itself): only the new scope is searched, beyond it
+                // the look gives what it gave, so deep recursion that uses
+                // its callers' variables stays linear.
+                from->observed = 1;
+                v = scope_find_local(from, name, hash);
+                if (!v) v = site->var;
+            } else {
+                v = scope_find_dynamic(from, name, hash);
+            }
             site->serial = from->serial;
             site->epoch = g_var_epoch;
             site->var = v;

@@ -38,6 +38,14 @@ TEST(CoreSlots, LooksFollowDynamicScopingAndNewVariables) {
         // A caller's block variable is visible to the callee only while it lives.
         {"function f() { return w }\nr = 0\nfor (i = 0; i < 2; i++) { var w = i + 10; r = r * 100 + f() }\nexit {r, f()}",
          "{\"r\":1011,0}"},
+        // Each call one deeper than the last look searches only its caller's
+        // scope: a parameter there shadows, below it the look stays as it was.
+        {"function d(n) { r = r * 10 + v\nvar v = n\nif (n > 0) { d(n - 1) } }\nv = 9; r = 0\nd(3)\nexit r", "9321"},
+        {"function d(n) { r = r * 10 + v\nif (n > 0) { if (n == 3) { e(n - 1) } else { d(n - 1) } } }\n"
+         "function e(v) { d(v) }\nv = 9; r = 0\nd(5)\nexit r",
+         "999222"},
+        {"function s(n, &acc) { if (n > 0) { acc = acc + k; s(n - 1, acc) } }\nk = 2; t = 0\ns(1000, t)\nexit t",
+         "2000"},
         // By-reference parameters share the value, whichever slot holds it.
         {"function inc(&n) { n = n + 1 }\nfunction twice(&m) { inc(m); inc(m) }\na = {1, 2}; v = 5\ntwice(v); twice(a[1])\n"
          "exit {v, a}",
