@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Script engine benchmarks: each ksc script in bench/ is run next to a Lua 5.4
-# script doing the same work; both must print the same checksum.
+# and a Python 3 script doing the same work; all must print the same
+# checksum. The table shows the times, the ratios and the peak memory of the
+# ksc run.
 #
 #   bench/run.sh [-r REPS] [-c] [-q] [-n] [name...]
 #
@@ -9,20 +11,21 @@
 #             on a busy machine, but only to the millisecond
 #   -q        quick: small sizes, to check that everything still runs
 #   -n        do not configure/build; use the existing build/bench tree
-#   name...   only these benchmarks (fib loop strcat array_index
-#             array_keyed scenario)
+#   name...   only these benchmarks (fib calls loop strcat array_index
+#             array_keyed records grid sort scenario)
 #
 # The ksc side runs build/bench/bin/zvs_cmd from a native Release tree without
 # sanitizers (configured and built here when needed). The generated scenario
 # script is written to build/bench/scenario/. Set ZVS to time another
 # zvs_cmd binary instead (nothing is built then), LUA to use another Lua
-# (default lua5.4).
+# (default lua5.4), PYTHON another Python (default python3).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TREE=$ROOT/build/bench
 ZVS=${ZVS:-}
 LUA=${LUA:-lua5.4}
+PYTHON=${PYTHON:-python3}
 
 REPS=3
 CPU=0
@@ -34,7 +37,7 @@ while getopts ':r:cqnh' opt; do
     c) CPU=1 ;;
     q) QUICK=1 ;;
     n) BUILD=0 ;;
-    h) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    h) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: bad option -$OPTARG (see -h)" >&2; exit 2 ;;
   esac
 done
@@ -46,10 +49,14 @@ shift $((OPTIND - 1))
 # plays of the generated script.
 BENCHMARKS=(
   "fib          32       20"
+  "calls        3000000  20000"
   "loop         5000000  100000"
   "strcat       500000   20000"
   "array_index  1000000  2000"
   "array_keyed  150000   2000"
+  "records      600000   2000"
+  "grid         400      2"
+  "sort         400000   2000"
   "scenario     150      2"
 )
 SCENARIO_LINES=20000
@@ -58,7 +65,8 @@ log() { printf '==> %s\n' "$*" >&2; }
 die() { printf 'run.sh: %s\n' "$*" >&2; exit 1; }
 
 command -v "$LUA" >/dev/null || die "$LUA not found (apt-get install lua5.4)"
-command -v python3 >/dev/null || die "python3 not found"
+command -v "$PYTHON" >/dev/null || die "$PYTHON not found"
+[[ -x /usr/bin/time ]] || die "/usr/bin/time not found (apt-get install time)"
 
 # --- build ---------------------------------------------------------------------
 
@@ -127,18 +135,22 @@ clock() {
 }
 
 # best_of <output file> <command...>: prints the best time (us) of REPS
-# runs; the output of the last run is kept.
+# runs; the output of the last run is kept. The peak memory (KB) of the
+# runs goes to $TMP/peak.
 best_of() {
-  local out=$1 best=-1 i t0 dt
+  local out=$1 best=-1 i t0 dt peak=0 kb
   shift
   for ((i = 0; i < REPS; i++)); do
     clock
     t0=$CLOCK
-    "$@" </dev/null >"$out" 2>&1 || true
+    /usr/bin/time -f %M -o "$TMP/rss" "$@" </dev/null >"$out" 2>&1 || true
     clock
     dt=$((CLOCK - t0))
     ((best < 0 || dt < best)) && best=$dt
+    kb=$(tail -n 1 "$TMP/rss")
+    [[ $kb =~ ^[0-9]+$ ]] && ((kb > peak)) && peak=$kb
   done
+  echo "$peak" >"$TMP/peak"
   echo "$best"
 }
 
@@ -178,58 +190,69 @@ for b in "${BENCHMARKS[@]}"; do
     dir=build/bench/scenario
     lines=$SCENARIO_LINES
     ((QUICK)) && lines=2000
-    python3 bench/gen_scenario.py --lines "$lines" --loops "$size" "$dir"
+    "$PYTHON" bench/gen_scenario.py --lines "$lines" --loops "$size" "$dir"
     ksc=("$ZVS" "$dir/scenario.ksc")
     lua=("$LUA" "$dir/scenario.lua")
+    py=("$PYTHON" "$dir/scenario.py")
     label="$lines lines x $size"
   else
     ksc=("$ZVS" "bench/$name.ksc" "$size")
     lua=("$LUA" "bench/$name.lua" "$size")
+    py=("$PYTHON" "bench/$name.py" "$size")
     label=$size
   fi
 
   log "$name ($label)"
   tk=$(best_of "$TMP/ksc.out" "${ksc[@]}")
+  mk=$(cat "$TMP/peak")
   tl=$(best_of "$TMP/lua.out" "${lua[@]}")
+  tp=$(best_of "$TMP/py.out" "${py[@]}")
   # ksc prints with CR LF on Windows; compare the text only.
   ck=$(tr -d '\r' <"$TMP/ksc.out")
   cl=$(tr -d '\r' <"$TMP/lua.out")
-  if [[ $ck != "$cl" || -z $ck ]]; then
-    printf 'checksum mismatch in %s:\n  ksc: %s\n  lua: %s\n' \
-      "$name" "$ck" "$cl" >&2
+  cp=$(tr -d '\r' <"$TMP/py.out")
+  if [[ $ck != "$cl" || $ck != "$cp" || -z $ck ]]; then
+    printf 'checksum mismatch in %s:\n  ksc: %s\n  lua: %s\n  python: %s\n' \
+      "$name" "$ck" "$cl" "$cp" >&2
     FAILED=1
     status=MISMATCH
   else
     status=$ck
   fi
-  ROWS+=("$name|$label|$tk|$tl|$status")
+  ROWS+=("$name|$label|$tk|$tl|$tp|$mk|$status")
 done
 
 ((${#ROWS[@]})) || die "nothing to run"
 
 # --- table -----------------------------------------------------------------------
 
-printf '\n%-12s %-20s %10s %10s %10s  %s\n' \
-  benchmark size "ksc s" "Lua s" ksc/Lua checksum
-printf '%s\n' "--------------------------------------------------------------------------------"
-ratios=()
+printf '\n%-12s %-20s %8s %8s %8s %8s %8s %8s  %s\n' \
+  benchmark size "ksc s" "Lua s" "Py s" ksc/Lua ksc/Py "ksc MB" checksum
+line=$(printf '%*s' 104 '' | tr ' ' -)
+printf '%s\n' "$line"
+lua_ratios=()
+py_ratios=()
 for r in "${ROWS[@]}"; do
-  IFS='|' read -r name label tk tl status <<<"$r"
+  IFS='|' read -r name label tk tl tp mk status <<<"$r"
   # Nothing measures below the clock's resolution.
   ((CPU)) && res=1000 || res=1
   ((tk >= res)) || tk=$res
   ((tl >= res)) || tl=$res
-  ratio=$(awk -v a="$tk" -v b="$tl" 'BEGIN { printf "%.1f", a / b }')
-  ratios+=("$tk/$tl")
-  printf '%-12s %-20s %10s %10s %10s  %s\n' \
-    "$name" "$label" "$(secs "$tk")" "$(secs "$tl")" "$ratio" "$status"
+  ((tp >= res)) || tp=$res
+  rl=$(awk -v a="$tk" -v b="$tl" 'BEGIN { printf "%.2f", a / b }')
+  rp=$(awk -v a="$tk" -v b="$tp" 'BEGIN { printf "%.2f", a / b }')
+  lua_ratios+=("$tk/$tl")
+  py_ratios+=("$tk/$tp")
+  printf '%-12s %-20s %8s %8s %8s %8s %8s %8s  %s\n' \
+    "$name" "$label" "$(secs "$tk")" "$(secs "$tl")" "$(secs "$tp")" "$rl" "$rp" \
+    "$(awk -v k="$mk" 'BEGIN { printf "%.1f", k / 1024 }')" "$status"
 done
-geo=$(printf '%s\n' "${ratios[@]}" | awk -F/ '
-  { s += log($1 / $2); n++ }
-  END { printf "%.1f", exp(s / n) }')
-printf '%s\n' "--------------------------------------------------------------------------------"
-printf '%-12s %-20s %10s %10s %10s\n' "geomean" "" "" "" "$geo"
+geomean() { awk -F/ '{ s += log($1 / $2); n++ } END { printf "%.2f", exp(s / n) }'; }
+gl=$(printf '%s\n' "${lua_ratios[@]}" | geomean)
+gp=$(printf '%s\n' "${py_ratios[@]}" | geomean)
+printf '%s\n' "$line"
+printf '%-12s %-20s %8s %8s %8s %8s %8s\n' "geomean" "" "" "" "" "$gl" "$gp"
 if ((CPU)); then what="CPU time (user + system)"; else what="wall time"; fi
-printf '(best of %d runs, %s including process start)\n' "$REPS" "$what"
+printf '(best of %d runs, %s including process start; ksc MB: peak resident memory)\n' "$REPS" "$what"
 
 exit "$FAILED"

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "eval.h"
 #include "platform.h"
 
 namespace ksc {
@@ -163,6 +164,7 @@ void builtins_init(NativeFunc error, NativeFunc print, NativeFunc input) {
     g_builtins[0].fn = error ? error : no_host;
     g_builtins[1].fn = print ? print : no_host;
     g_builtins[2].fn = input ? input : no_host;
+    resolution_changed();
 }
 
 NativeFunc builtin_find(const char16_t* name) {

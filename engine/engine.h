@@ -44,26 +44,28 @@ enum : int32_t {
     SF_BYREF = 4,      // &parameter
 };
 
+struct Code;
+
+// The compiled forms of the code a syntax node heads (a top-level sequence,
+// or a function with SK_FUNCDEF): [0] without, [1] with step callbacks. The
+// head of a parsed text also owns the memory all its nodes and texts live in.
+struct CodeForms {
+    Code* form[2];
+    struct SyntaxArena* arena;
+};
+
 struct SyntaxNode {
     int32_t kind;
     int32_t flags;
-    char16_t* text;         // owned: lower-cased name or string-literal body
     int32_t ival;           // integer literal; hash of a name; operator of SK_COMPOUND
+    int32_t line;           // zero-based; -1 for synthetic nodes
+    char16_t* text;         // owned: lower-cased name or string-literal body
     double rval;            // real literal
     const char16_t* pos;    // into the script text, for error lines
     SyntaxNode* next;
     SyntaxNode* sub;        // owned nested sequence
     SyntaxNode* target;     // jump target (not owned)
-    int32_t line;           // zero-based; -1 for synthetic nodes
-    // SK_VAR: the variable found last time, valid while the lookup would
-    // give the same answer (same starting scope, no variable created since
-    // in a scope some lookup went through).
-    uint64_t cache_serial;
-    uint64_t cache_epoch;
-    Node* cache_var;
-    // SK_BLOCK: an empty scope kept for the next run of this block, so a
-    // loop body does not build and tear down a scope on every pass.
-    Scope* spare;
+    CodeForms* code;        // owned, made on the first run
 };
 
 void syntax_free(SyntaxNode* seq);
@@ -87,7 +89,6 @@ struct UserFunc {
 
 struct Scope {
     const char16_t* pos;  // source position of the node being run
-    int32_t stop_kind;
     ScriptUnit* unit;
     Node* vars;  // creation order
     Node* vars_tail;
@@ -95,13 +96,21 @@ struct Scope {
     Scope* parent;
     Node* post_inc;  // variables to increment at the next statement end
     Node* post_dec;  // ... and to decrement (reference nodes, newest first)
-    Node* stack;              // evaluator stack, top first
-    int32_t exit_requested;
+    Node* stack;     // values a finished walk left behind, top first
     int32_t line_mode;
     const char16_t* name;  // "stdin" in line mode
     uint64_t serial;       // unique per scope life: keys the lookup caches
     uint64_t parent_serial;
     int32_t observed;      // a cached lookup went through this scope
+    int32_t var_count;
+    struct VarIndex* index;  // by name, once a scope holds many variables
+    // While compiled code runs in this scope: its variable slots, the static
+    // scope it stands for, and where its values begin on the evaluator stack.
+    Node** slots;
+    const struct ScopeLayout* layout;
+    int32_t base;
+    int32_t held;   // values below base that go with the scope (a switch value)
+    int32_t frame;  // made by the evaluator inside a frame (not by a host)
 };
 
 // Step callback: called with (scope, node) before each node; non-zero stops.

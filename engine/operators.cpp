@@ -41,8 +41,9 @@ bool values_equal(const Value* a, const Value* b) {
     return a->data.i == b->data.i;
 }
 
-// Result of a binary operator: out is a fresh value; returns 0 or an error code.
-static int binary_value(int32_t op, const Value* l, const Value* r, Value* out, bool ksc5) {
+// Result of a binary operator: out is a fresh value or one of the operands
+// (every rule reads both operands before it writes); returns 0 or an error code.
+int binary_value(int32_t op, const Value* l, const Value* r, Value* out, bool ksc5) {
     if (l->kind == kArray || r->kind == kArray) {
         if (op == SK_EQ || op == SK_NE) {
             bool eq = values_equal(l, r);
@@ -164,128 +165,14 @@ static int binary_value(int32_t op, const Value* l, const Value* r, Value* out, 
     }
 }
 
-bool apply_binary(Scope* s, const SyntaxNode* op) {
-    Node* r = stack_pop(s);
-    Node* l = stack_pop(s);
-    // A temporary left operand takes the result in place: every rule reads
-    // both operands before it writes the result.
-    Node* out = nullptr;
-    if (l && r) {
-        if (l->value->owner == l) {
-            out = l;
-            l = nullptr;
-            if (out->name) {
-                zv::heap_free(out->name);
-                out->name = nullptr;
-                out->hash = 0;
-            }
-        } else {
-            out = node_new();
-        }
-    }
-    int err = kErrSyntax;
-    if (out) {
-        err = binary_value(op->kind, l ? l->value : out->value, r->value, out->value, s->unit->ksc5 != 0);
-    } else if (l && r) {
-        err = kErrAlloc;
-    }
-    node_free(l);
-    node_free(r);
-    if (err || !out) {
-        node_free(out);
-        report_error(s, err, op->pos);
-        return false;
-    }
-    stack_push(s, out);
-    return true;
-}
-
-static bool is_number(const Value* v) { return v->kind == kInt || v->kind == kReal; }
-
 // Adds delta to a number in place (integers wrap, reals are normalised).
-static bool step_number(Value* v, int32_t delta) {
+bool step_number(Value* v, int32_t delta) {
     if (v->kind == kInt)
         v->data.i = int32_t(uint32_t(v->data.i) + uint32_t(delta));
     else if (v->kind == kReal)
         value_set_number(v, v->data.r + delta);
     else
         return false;
-    return true;
-}
-
-bool apply_unary(Scope* s, const SyntaxNode* op) {
-    Node* a = stack_pop(s);
-    if (!a) {
-        report_error(s, kErrSyntax, op->pos);
-        return false;
-    }
-    Value* v = a->value;
-    int err = 0;
-    Node* out = nullptr;
-    switch (op->kind) {
-        case SK_NOT:
-            if (v->kind == kArray) {
-                err = kErrIllegalOperator;
-                break;
-            }
-            if (!(out = node_new())) break;
-            value_set_int(out->value, v->kind == kString ? !(v->data.s && v->data.s[0]) : !value_truthy(v));
-            break;
-        case SK_NEG:
-        case SK_PLUS:
-        case SK_BITNOT:
-            if (!is_number(v)) {
-                err = kErrIllegalOperator;
-                break;
-            }
-            if (!(out = node_new())) break;
-            if (op->kind == SK_BITNOT)
-                value_set_int(out->value, ~(v->kind == kInt ? v->data.i : truncate_int(v->data.r)));
-            else if (v->kind == kInt)
-                value_set_int(out->value, op->kind == SK_NEG ? int32_t(0u - uint32_t(v->data.i)) : v->data.i);
-            else
-                value_set_number(out->value, op->kind == SK_NEG ? -v->data.r : v->data.r);
-            break;
-        case SK_PREINC:
-        case SK_PREDEC:
-            if (!step_number(v, op->kind == SK_PREINC ? 1 : -1)) {
-                err = kErrIllegalOperator;
-                break;
-            }
-            if ((out = node_new()) && !value_assign(out->value, v)) err = kErrAlloc;
-            break;
-        case SK_POSTINC:
-        case SK_POSTDEC:
-            if (!is_number(v)) {
-                err = kErrIllegalOperator;
-                break;
-            }
-            if (v->owner == a) {
-                // A temporary: nothing would see the change.
-                stack_push(s, a);
-                return true;
-            }
-            if (!(out = node_new()) || !value_assign(out->value, v)) {
-                err = kErrAlloc;
-                break;
-            }
-            if (!pending_add(s, a, op->kind == SK_POSTINC ? 1 : -1)) {
-                a = nullptr;
-                err = kErrAlloc;
-                break;
-            }
-            stack_push(s, out);
-            return true;
-        default: err = kErrIllegalOperator;
-    }
-    if (!err && !out) err = kErrAlloc;
-    node_free(a);
-    if (err) {
-        node_free(out);
-        report_error(s, err, op->pos);
-        return false;
-    }
-    stack_push(s, out);
     return true;
 }
 

@@ -1,6 +1,9 @@
 #include "parser.h"
 
+#include <cstring>
 #include <new>
+
+#include "code.h"
 
 #include "error.h"
 #include "eval.h"
@@ -13,15 +16,58 @@ namespace ksc {
 // left; real scripts never come near it.
 constexpr size_t kStackReserve = 256 * 1024;
 
-void syntax_free(SyntaxNode* seq) {
-    while (seq) {
-        SyntaxNode* next = seq->next;
-        if (seq->spare) scope_free(seq->spare);
-        syntax_free(seq->sub);
-        zv::heap_free(seq->text);
-        zv::heap_free(seq);
-        seq = next;
+// The nodes and texts of one parsed text live in chunks freed together with
+// the text's sequence: no allocation of their own, no heap overhead.
+struct SyntaxArena {
+    SyntaxArena* next;
+    size_t used;
+    size_t size;
+};
+
+static const size_t kArenaHead = (sizeof(SyntaxArena) + 15) & ~size_t(15);
+
+static void* arena_alloc(SyntaxArena** arena, size_t bytes) {
+    bytes = (bytes + 7) & ~size_t(7);
+    SyntaxArena* a = *arena;
+    if (!a || a->used + bytes > a->size) {
+        // Chunks grow with the text: a one-line script takes one small page.
+        size_t size = a ? (a->size < 64 * 1024 ? a->size * 2 : a->size) : 2 * 1024;
+        if (size < bytes) size = bytes;
+        SyntaxArena* c = static_cast<SyntaxArena*>(zv::heap_alloc_raw(kArenaHead + size));
+        if (!c) return nullptr;
+        c->next = a;
+        c->used = 0;
+        c->size = size;
+        *arena = a = c;
     }
+    char* p = reinterpret_cast<char*>(a) + kArenaHead + a->used;
+    a->used += bytes;
+    return p;
+}
+
+static void arena_free(SyntaxArena* a) {
+    while (a) {
+        SyntaxArena* next = a->next;
+        zv::heap_free(a);
+        a = next;
+    }
+}
+
+// Frees what the nodes own besides their memory (compiled code); the head
+// of a parsed text frees the memory of all of them.
+void syntax_free(SyntaxNode* seq) {
+    SyntaxArena* arena = seq && seq->code ? seq->code->arena : nullptr;
+    for (SyntaxNode* n = seq; n; n = n->next) {
+        if (n->code) {
+            code_free(n->code->form[0]);
+            code_free(n->code->form[1]);
+            zv::heap_free(n->code);
+            n->code = nullptr;
+            resolution_changed();  // call sites may remember this function
+        }
+        syntax_free(n->sub);
+    }
+    arena_free(arena);
 }
 
 static int hex_digit(char16_t c) {
@@ -31,10 +77,9 @@ static int hex_digit(char16_t c) {
     return -1;
 }
 
-// Resolves the escapes of a string literal's body into a new heap string.
-static char16_t* unescape(const char16_t* s) {
-    size_t n = str_len(s);
-    char16_t* out = static_cast<char16_t*>(zv::heap_alloc((n + 1) * sizeof(char16_t)));
+// Resolves the escapes of a string literal's body (n units) into the arena.
+static char16_t* unescape(SyntaxArena** arena, const char16_t* s, size_t n) {
+    char16_t* out = static_cast<char16_t*>(arena_alloc(arena, (n + 1) * sizeof(char16_t)));
     if (!out) return nullptr;
     size_t o = 0;
     for (size_t i = 0; i < n;) {
@@ -97,12 +142,15 @@ struct Parser {
         return false;
     }
 
+    SyntaxArena* arena = nullptr;
+
     SyntaxNode* emit(int32_t kind, int32_t line) {
-        SyntaxNode* n = static_cast<SyntaxNode*>(zv::heap_alloc(sizeof(SyntaxNode)));
+        SyntaxNode* n = static_cast<SyntaxNode*>(arena_alloc(&arena, sizeof(SyntaxNode)));
         if (!n) {
             error(kErrAlloc);
             return nullptr;
         }
+        memset(n, 0, sizeof *n);
         n->kind = kind;
         n->pos = ls.start;
         n->line = line;
@@ -126,9 +174,13 @@ struct Parser {
 
     // Name of the current T_NAME/T_CALLNAME token, lower-cased, on n.
     bool take_name(SyntaxNode* n, const char16_t* s, const char16_t* e) {
-        n->text = lower_dup(s, size_t(e - s));
-        if (!n->text) return error(kErrAlloc);
-        n->ival = name_hash(n->text);
+        size_t len = size_t(e - s);
+        char16_t* t = static_cast<char16_t*>(arena_alloc(&arena, (len + 1) * sizeof(char16_t)));
+        if (!t) return error(kErrAlloc);
+        for (size_t i = 0; i < len; ++i) t[i] = s[i] >= u'A' && s[i] <= u'Z' ? char16_t(s[i] + 32) : s[i];
+        t[len] = 0;
+        n->text = t;
+        n->ival = name_hash(t);
         return true;
     }
 
@@ -345,9 +397,7 @@ emit_prefixes:
 
 // A string literal's body with its escapes resolved once, here.
 bool Parser::parse_string_literal(SyntaxNode* n) {
-    char16_t* body = str_dup(ls.text_start, size_t(ls.text_end - ls.text_start));
-    n->text = body ? unescape(body) : nullptr;
-    zv::heap_free(body);
+    n->text = unescape(&arena, ls.text_start, size_t(ls.text_end - ls.text_start));
     return n->text || error(kErrAlloc);
 }
 
@@ -855,15 +905,30 @@ SyntaxNode* parse_text(Scope* scope, ScriptUnit* unit, const char16_t* text, siz
     p->out = &seq;
     lex_init(&p->ls, scope, text, len, unit->ksc5 != 0);
     bool good = p->next() && p->parse_statements(false);
+    SyntaxArena* arena = p->arena;
     delete p;
-    if (!good) {
-        while (UserFunc* f = *fn_tail) {
-            *fn_tail = f->next;
-            zv::heap_free(f->name);
-            zv::heap_free(f);
+    resolution_changed();  // functions may have come or gone
+    // The head owns the memory of every node and text of the parse.
+    if (good && seq.head) {
+        seq.head->code = static_cast<CodeForms*>(zv::heap_alloc(sizeof(CodeForms)));
+        if (seq.head->code) {
+            seq.head->code->arena = arena;
+        } else {
+            report_error(scope, kErrAlloc, text);
+            good = false;
+        }
+    }
+    if (!good || !seq.head) {
+        if (!good) {
+            while (UserFunc* f = *fn_tail) {
+                *fn_tail = f->next;
+                zv::heap_free(f->name);
+                zv::heap_free(f);
+            }
         }
         syntax_free(seq.head);
-        *ok = false;
+        arena_free(arena);
+        *ok = good;
         return nullptr;
     }
     *ok = true;

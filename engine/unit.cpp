@@ -128,6 +128,7 @@ bool unit_load_library(ScriptUnit* unit, const char16_t* name) {
     LoadedLibrary** tail = &unit->root->libraries;
     while (*tail) tail = &(*tail)->next;
     *tail = lib;
+    resolution_changed();
     return true;
 }
 
@@ -203,6 +204,7 @@ static bool import_one(const char16_t* name, void* ctx) {
     ScriptUnit* root = u->root;
     if (root->step) root->step(top, nullptr, root->step_ctx);
     u->top_scope = top;
+    resolution_changed();
     return true;
 }
 
@@ -275,6 +277,7 @@ static void free_chain(ScriptUnit* u) {
 
 void unit_free(ScriptUnit* root) {
     if (!root) return;
+    resolution_changed();
     free_chain(root->next);
     unit_free_one(root);
     // Libraries go last loaded first. Values they returned came from the

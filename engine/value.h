@@ -82,12 +82,17 @@ void value_set_string(Value* v, char16_t* s);
 
 // ---- element access ----------------------------------------------------
 
-// The element at position pos of the list, or null.
+// The element at position pos of the list, or null. Walks are cut short by
+// caches (positions.cpp) that follow where scripts go.
 Node* list_at(Node* head, int32_t pos);
 Node* list_last(Node* head);
 // The last element and its position (-1 for an empty list).
 Node* list_last(Node* head, int32_t* pos);
 int32_t list_length(const Node* head);
+// element was linked in at position pos of the list.
+void list_appended(Node* head, Node* element, int32_t pos);
+// A node is being freed: caches keyed by it as a list's first node go.
+void positions_forget(const Node* n);
 
 // Keyed access to an array value (kind kArray). Large arrays get a hash
 // index on the side, so keyed inserts and lookups stay fast; the element

@@ -12,6 +12,8 @@ namespace zv {
 // heap (HeapAlloc on Windows) so a library and the engine can free each
 // other's strings and arrays. Returned memory is zero-filled; null on failure.
 void* heap_alloc(size_t bytes);
+// The same without zero-filling, for buffers about to be written whole.
+void* heap_alloc_raw(size_t bytes);
 void heap_free(void* p);
 
 // Case-sensitive, locale-aware equality of two UTF-16 texts (lstrcmpW == 0 on

@@ -18,6 +18,7 @@
 namespace zv {
 
 void* heap_alloc(size_t bytes) { return calloc(1, bytes ? bytes : 1); }
+void* heap_alloc_raw(size_t bytes) { return malloc(bytes ? bytes : 1); }
 void heap_free(void* p) { free(p); }
 
 bool text_equal(const char16_t* a, const char16_t* b) {

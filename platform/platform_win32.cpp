@@ -11,6 +11,7 @@ namespace zv {
 static const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
 
 void* heap_alloc(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes ? bytes : 1); }
+void* heap_alloc_raw(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes ? bytes : 1); }
 void heap_free(void* p) {
     if (p) HeapFree(GetProcessHeap(), 0, p);
 }
