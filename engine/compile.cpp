@@ -105,7 +105,8 @@ size_t estimate_insns(const SyntaxNode* n, bool step) {
                     case SK_LABEL_JOIN:
                     case SK_COMMA:
                     case SK_CASE_END:
-                    case SK_FUNCEND: break;
+                    case SK_FUNCEND:
+                    case SK_BLOCK_CLOSE: break;
                     case SK_BLOCK:
                     case SK_ARRAY:
                     case SK_SWITCH:
@@ -620,7 +621,7 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
             step(n);
             uint8_t flags = (n->flags & SF_IN_ARRAY) ? AF_IN_ARRAY : 0;
             if (n->next && n->next->kind == SK_END_SEMI) flags |= AF_MOVE;
-            if (!n->next || n->next->kind == SK_END_LINE) flags |= AF_MOVE_LINE;
+            if (!n->next || n->next->kind == SK_END_LINE || n->next->kind == SK_BLOCK_CLOSE) flags |= AF_MOVE_LINE;
             // A statement `x = value` whose x is certainly there may find x
             // only when it stores (not directly in a walked scope: there the
             // pushed target shows if the run ends in the value).
@@ -681,7 +682,8 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
         case SK_COMMA:
         case SK_DEFAULT:
         case SK_FUNCEND:
-        case SK_CASE_END: step(n); break;
+        case SK_CASE_END:
+        case SK_BLOCK_CLOSE: step(n); break;
         case SK_END_LINE:
         case SK_END_SEMI: statement_end(n); break;
         case SK_ARRAY: {

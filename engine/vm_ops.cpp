@@ -16,11 +16,24 @@ std::u16string written_name(const SyntaxNode* n) {
     return std::u16string(p, e);
 }
 
-// Elements moved instead of copied must look copied: no labels, reals that
-// are whole numbers stored as integers.
+char16_t* labeled_key(const char16_t* written) {
+    size_t n = str_len(written);
+    char16_t* key = static_cast<char16_t*>(zv::heap_alloc_raw((2 * n + 2) * sizeof(char16_t)));
+    if (!key) return nullptr;
+    for (size_t i = 0; i < n; ++i) {
+        char16_t c = written[i];
+        key[i] = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+        key[n + 1 + i] = c;
+    }
+    key[n] = key[2 * n + 1] = 0;
+    return key;
+}
+
+// Elements moved instead of copied must look copied: no labels (unless
+// copies keep them), reals that are whole numbers stored as integers.
 void settle_moved(Node* list) {
     for (Node* e = list; e; e = e->next) {
-        if (e->label) {
+        if (e->label && !g_copy_labels) {
             zv::heap_free(e->label);
             e->label = nullptr;
         }
@@ -61,7 +74,7 @@ Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n) {
     }
     Node* v;
     if (site->create != kNoSlot) {
-        v = make_var(fr, cur, site->create, name, hash);
+        v = make_var(fr, cur, site->create, name, hash, syntax_written(site->node));
     } else {
         // The compiler judged the name certainly visible here.
 #if defined(ZV_SANITIZE) || defined(ZV_FUZZ)
@@ -80,7 +93,7 @@ Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n) {
 
 // arr[idx] into *out (an element reference, pinned when asked, or a copy
 // when arr is a temporary). 0 or an error code.
-int index_value(Operand* arr, Operand* idx, bool pin, Operand* out) {
+int index_value(Operand* arr, Operand* idx, bool pin, bool labels, Operand* out) {
     Value* a = val(arr);
     Value* i = val(idx);
     Node* elem = nullptr;
@@ -106,6 +119,12 @@ int index_value(Operand* arr, Operand* idx, bool pin, Operand* out) {
             elem = node_new();
             if (elem && !key) key = str_dup(lowered);
             if (!elem || !key) {
+                node_free(elem);
+                zv::heap_free(key);
+                return kErrAlloc;
+            }
+            // The key as written, where it differs from its lower-cased form.
+            if (labels && lowered != text && !(elem->label = str_dup(text))) {
                 node_free(elem);
                 zv::heap_free(key);
                 return kErrAlloc;
@@ -300,7 +319,7 @@ int binary_into(Scope* cur, int32_t op, Operand* l, const Value* r) {
     Value* out = &fresh;
     if (!l->ref) {
         out = &l->tmp;
-        l->flags &= ~OF_SIZED;
+        l->flags &= ~(OF_SIZED | OF_LABELED);
         if (l->name) {
             zv::heap_free(l->name);
             l->name = nullptr;
