@@ -141,9 +141,13 @@ struct Target {  // break and continue destinations
 int sk_binary(int32_t kind) { return kind >= SK_MUL && kind <= SK_BITOR; }
 int sk_unary(int32_t kind) { return kind >= SK_NOT && kind <= SK_POSTDEC; }
 
+// The last node of a sequence, where what is pending settles and errors
+// are placed. A block's closing brace (editor mode) does not count: the
+// place stays the block's last statement, as without it.
 const SyntaxNode* last_of(const SyntaxNode* n, const SyntaxNode* stop = nullptr) {
     const SyntaxNode* last = nullptr;
-    for (; n && n != stop; n = n->next) last = n;
+    for (; n && n != stop; n = n->next)
+        if (n->kind != SK_BLOCK_CLOSE) last = n;
     return last;
 }
 

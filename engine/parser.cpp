@@ -631,9 +631,11 @@ bool Parser::parse_do() {
     if (!ok || !emit_synthetic(SK_LABEL_JOIN)) return false;
     if (tok() != T_KEYWORD || ls.keyword != KW_WHILE) return error(kErrSyntax);
     if (!next() || !expect(T_LPAREN) || !next() || !parse_key() || !expect(T_RPAREN)) return false;
-    // After `do {...} while (cond)` a line feed ends the statement.
+    // After `do {...} while (cond)` a line feed ends the statement. The
+    // test belongs to the condition's line, not to the one after it.
+    int32_t line = ls.line;
     if (!next()) return false;
-    SyntaxNode* test = emit(SK_IFTEST);
+    SyntaxNode* test = emit(SK_IFTEST, line);
     SyntaxNode* to_end = test ? emit_synthetic(SK_JUMP) : nullptr;
     SyntaxNode* back = to_end ? emit_synthetic(SK_JUMP) : nullptr;
     SyntaxNode* end = back ? emit_synthetic(SK_LABEL_LOOPEND) : nullptr;

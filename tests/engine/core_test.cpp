@@ -79,8 +79,8 @@ TEST(CoreSteps, EveryNodeInWalkOrder) {
         {"function f(a, b = 2) { return a * b }\nswitch (f(1)) {\ncase 1: x = 1\ncase 2: x = 2\n  break\ndefault: x = 3\n}",
          "47:-1 52:-1 6:1 0:1 5:1 0:0 3:0 3:0 16:0 59:0 53:1 0:2 0:3 3:3 0:3 36:3 40:3 57:4"},
         {"i = 0\ndo { i++ } while (i < 2)\nwhile (i) { i--; break }\nx = {i, i && 1 || 0}",
-         "3:0 0:0 36:0 40:0 50:-1 65:1 64:1 3:1 14:1 52:-1 3:1 0:1 25:1 45:2 47:-1 50:-1 65:1 64:1 3:1 14:1 52:-1 3:1 "
-         "0:1 25:1 45:2 51:-1 40:1 50:-1 3:2 46:2 64:2 3:2 15:2 41:2 57:2 3:3 42:3 3:3 39:3 3:3 43:3 0:3 34:3 52:-1 "
+         "3:0 0:0 36:0 40:0 50:-1 65:1 64:1 3:1 14:1 52:-1 3:1 0:1 25:1 45:1 47:-1 50:-1 65:1 64:1 3:1 14:1 52:-1 3:1 "
+         "0:1 25:1 45:1 51:-1 40:1 50:-1 3:2 46:2 64:2 3:2 15:2 41:2 57:2 3:3 42:3 3:3 39:3 3:3 43:3 0:3 34:3 52:-1 "
          "44:3 36:3"},
     };
     for (const auto& c : cases) {
@@ -145,6 +145,135 @@ TEST(CoreSteps, VariablesSeenWhilePaused) {
     RunOutput r = run_ksc("i = 1; x = 0\n{ var b = 2\n  x = i++ + int(b) }\nexit {i, x}", options);
     EXPECT_EQ(r.result, "{\"i\":2,\"x\":3}");
     EXPECT_EQ(seen.at_call, (std::vector<std::string>{"0b=2", "1i=1", "1x=0"}));
+}
+
+namespace {
+
+// The lines a debugger pauses on: every line a step reaches, repeats and
+// nodes without a line passed over.
+struct Lines {
+    std::string seen;
+    int last = -1;
+};
+
+int record_lines(Scope*, const SyntaxNode* n, void* ctx) {
+    Lines* l = static_cast<Lines*>(ctx);
+    if (!n || n->line < 0 || n->line == l->last) return 0;
+    l->seen += (l->seen.empty() ? "" : " ") + std::to_string(n->line);
+    l->last = n->line;
+    return 0;
+}
+
+}  // namespace
+
+// In editor mode the closing brace of every block that runs is a step on its
+// own line (a function's only when it runs off its end, a loop body's on
+// every pass), array literals have none, and the results are the same with
+// and without a step callback in both modes.
+TEST(CoreSteps, EditorModePausesOnClosingBraces) {
+    const struct {
+        const char* script;
+        const char* off;
+        const char* on;
+        const char* result;
+    } cases[] = {
+        {"function f(n) {\n  if (n > 1) {\n    return n\n  }\n}\n"
+         "s = 0\nfor (i = 0; i < 3; i++) {\n  if (i == 1) {\n    s += f(2)\n  } else {\n    { s++ }\n  }\n}\n"
+         "f(0)\nexit s\n",
+         "5 6 7 9 10 6 7 8 1 2 8 6 7 9 10 6 13 1 13 14",
+         "5 6 7 9 10 11 12 6 7 8 1 2 8 9 12 6 7 9 10 11 12 6 13 1 4 13 14", "4"},
+        {"n = 0\nwhile (n < 2) {\n  n++\n}\ndo {\n  n--\n} while (n > 0)\nswitch (n) {\ncase 0:\n  n = 9\n}\n"
+         "x = {}\nswitch (n) { case 1: n = 1 }\n{}\nexit {n, x}\n",
+         "0 1 2 1 2 1 4 5 6 4 5 6 7 8 9 11 12 13 14",
+         "0 1 2 3 1 2 3 1 4 5 6 4 5 6 7 8 9 10 11 12 13 14", "{\"n\":9,\"x\":{}}"},
+    };
+    for (const auto& c : cases) {
+        for (bool editor : {false, true}) {
+            Lines lines;
+            RunOptions options;
+            options.editor = editor;
+            options.step = record_lines;
+            options.step_ctx = &lines;
+            RunOutput stepped = run_ksc(c.script, options);
+            EXPECT_EQ(lines.seen, editor ? c.on : c.off) << c.script << editor;
+            options.step = nullptr;
+            RunOutput plain = run_ksc(c.script, options);
+            EXPECT_EQ(stepped.result, c.result) << c.script << editor;
+            EXPECT_EQ(plain.result, c.result) << c.script << editor;
+            EXPECT_TRUE(stepped.errors.empty() && plain.errors.empty()) << c.script << editor;
+        }
+    }
+    // An error in a block's pending increment is placed alike with and
+    // without steps; a stop on a closing brace ends the run there.
+    for (bool step : {false, true}) {
+        Lines lines;
+        RunOptions options;
+        options.editor = true;
+        options.step = step ? record_lines : nullptr;
+        options.step_ctx = &lines;
+        RunOutput r = run_ksc("function g() { s = \"x\" }\ns = 1\nif (1) {\n  t = s++ + g()\n}\n", options);
+        EXPECT_EQ(error_code(r), kErrIllegalOperator) << step;
+        EXPECT_EQ(r.error_lines, std::vector<int>{4}) << step << r.errors[0];
+    }
+    Trace t;
+    t.stop_at = 13;  // the loop body's closing brace (66), first pass
+    RunOptions options;
+    options.editor = true;
+    options.step = record;
+    options.step_ctx = &t;
+    RunOutput r = run_ksc("i = 0\nwhile (i < 5) {\n  i++\n}\nexit i\n", options);
+    EXPECT_EQ(t.steps, "3:0 0:0 36:0 40:0 50:-1 3:1 0:1 25:1 46:1 64:1 3:2 14:2 40:2");
+    EXPECT_EQ(r.rc, kWalkExit);
+    EXPECT_FALSE(r.has_result);
+    EXPECT_EQ(run_ksc("i = 0\nwhile (i < 5) {\n  i++\n}\nexit i\n").result, "5");
+}
+
+// In editor mode variables, parameters, keys of literals, keys made by
+// indexing and elements named after variables keep the letter case they
+// were written in, and copies, moves and `+` of arrays keep it; without it
+// (the console runner) everything is lower-cased as before. Lookups ignore
+// the case either way.
+TEST(CoreLabels, NamesKeepTheirCaseInEditorMode) {
+    const char* script =
+        "MyVar = 1\nvar Other = \"o\"\nArr[\"KeyOne\"] = 1\nArr[\"keyone\"] += 1\n"
+        "Lit = {\"MixedKey\": 1, \"Nested\": {\"Inner\": 2}, MyVar, Made = 3}\nCopy = Lit\n"
+        "Sum = Copy + {\"Extra\": myvar + other}\n"
+        "function Pick(Param, &RefP) { Local = Param; RefP = {\"Back\": Local}; return Local }\n"
+        "Got = 0\nPick({\"Q\": 0}, Got)\nexit {Sum, Got, ARR}\n";
+    const char* expected[] = {
+        "{\"sum\":{\"mixedkey\":1,\"nested\":{\"inner\":2},\"myvar\":1,\"made\":3,\"extra\":\"1o\"},"
+        "\"got\":{\"back\":{\"q\":0}},\"arr\":{\"keyone\":2}}",
+        "{\"Sum\":{\"MixedKey\":1,\"Nested\":{\"Inner\":2},\"MyVar\":1,\"Made\":3,\"Extra\":\"1o\"},"
+        "\"Got\":{\"Back\":{\"Q\":0}},\"ARR\":{\"KeyOne\":2}}",
+    };
+    const char* names[] = {"0param 0refp 0local 1myvar 1other 1arr 1lit 1copy 1sum 1got",
+                           "0Param 0RefP 0Local 1MyVar 1Other 1Arr 1Lit 1Copy 1Sum 1Got"};
+    for (bool editor : {false, true}) {
+        for (bool step : {false, true}) {
+            std::string seen;
+            RunOptions options;
+            options.editor = editor;
+            options.step_ctx = &seen;
+            if (step) {
+                options.step = [](Scope* s, const SyntaxNode* n, void* ctx) {
+                    if (!n || n->kind != SK_RETURN) return 0;
+                    scope_visit_variables(
+                        s,
+                        [](int depth, const char16_t* name, const Value*, void* c) {
+                            std::string* out = static_cast<std::string*>(c);
+                            *out += (out->empty() ? "" : " ") + std::to_string(depth) + u8(name);
+                        },
+                        ctx);
+                    return 0;
+                };
+            }
+            RunOutput r = run_ksc(script, options);
+            EXPECT_EQ(r.result, expected[editor]) << editor << step;
+            EXPECT_TRUE(r.errors.empty()) << editor << step;
+            if (step) EXPECT_EQ(seen, names[editor]) << editor;
+        }
+    }
+    EXPECT_EQ(pinned_count(), 0u);
 }
 
 namespace {
