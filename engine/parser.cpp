@@ -162,7 +162,10 @@ struct Parser {
         out->tail = n;
         return n;
     }
-    SyntaxNode* emit(int32_t kind) { return emit(kind, ls.line); }
+    // A node made while a line feed is the current token ends the line
+    // before it (the lexer has counted the feed already), as the step
+    // callback must see it.
+    SyntaxNode* emit(int32_t kind) { return emit(kind, tok() == T_LF ? ls.line - 1 : ls.line); }
     SyntaxNode* emit_synthetic(int32_t kind) { return emit(kind, -1); }
 
     bool deep_enough() {
@@ -631,11 +634,9 @@ bool Parser::parse_do() {
     if (!ok || !emit_synthetic(SK_LABEL_JOIN)) return false;
     if (tok() != T_KEYWORD || ls.keyword != KW_WHILE) return error(kErrSyntax);
     if (!next() || !expect(T_LPAREN) || !next() || !parse_key() || !expect(T_RPAREN)) return false;
-    // After `do {...} while (cond)` a line feed ends the statement. The
-    // test belongs to the condition's line, not to the one after it.
-    int32_t line = ls.line;
+    // After `do {...} while (cond)` a line feed ends the statement.
     if (!next()) return false;
-    SyntaxNode* test = emit(SK_IFTEST, line);
+    SyntaxNode* test = emit(SK_IFTEST);
     SyntaxNode* to_end = test ? emit_synthetic(SK_JUMP) : nullptr;
     SyntaxNode* back = to_end ? emit_synthetic(SK_JUMP) : nullptr;
     SyntaxNode* end = back ? emit_synthetic(SK_LABEL_LOOPEND) : nullptr;

@@ -169,7 +169,8 @@ int record_lines(Scope*, const SyntaxNode* n, void* ctx) {
 // In editor mode the closing brace of every block that runs is a step on its
 // own line (a function's only when it runs off its end, a loop body's on
 // every pass), array literals have none, and the results are the same with
-// and without a step callback in both modes.
+// and without a step callback in both modes. No step lands on the line
+// after its statement.
 TEST(CoreSteps, EditorModePausesOnClosingBraces) {
     const struct {
         const char* script;
@@ -186,6 +187,8 @@ TEST(CoreSteps, EditorModePausesOnClosingBraces) {
          "x = {}\nswitch (n) { case 1: n = 1 }\n{}\nexit {n, x}\n",
          "0 1 2 1 2 1 4 5 6 4 5 6 7 8 9 11 12 13 14",
          "0 1 2 3 1 2 3 1 4 5 6 4 5 6 7 8 9 10 11 12 13 14", "{\"n\":9,\"x\":{}}"},
+        // Operators finished by the line feed belong to the line it ends.
+        {"a = 1\nx = -a\ny = a && x\nvar z = 1\nexit {-z, y}\n", "0 1 2 3 4", "0 1 2 3 4", "{-1,\"y\":1}"},
     };
     for (const auto& c : cases) {
         for (bool editor : {false, true}) {
