@@ -77,10 +77,7 @@ void syntax_free(SyntaxNode* seq);
 // The name of a variable, declaration or parameter node as the script wrote
 // it, when the parser kept it (editor mode, letter case differs); else null.
 inline const char16_t* syntax_written(const SyntaxNode* n) {
-    if (!(n->flags & SF_WRITTEN)) return nullptr;
-    const char16_t* p = n->text;
-    while (*p) ++p;
-    return p + 1;
+    return (n->flags & SF_WRITTEN) ? n->text + str_len(n->text) + 1 : nullptr;
 }
 
 struct CallEntry {

@@ -11,22 +11,6 @@ namespace vm {
 
 // ---- the run loop ---------------------------------------------------------
 
-static bool has_upper(const char16_t* s) {
-    for (; *s; ++s)
-        if (*s >= u'A' && *s <= u'Z') return true;
-    return false;
-}
-
-// The name of a variable in an array literal becomes the element's key
-// (with its written form when the parser kept it).
-static bool array_key(Operand* e, const SyntaxNode* n) {
-    const char16_t* written = syntax_written(n);
-    e->name = written ? labeled_key(written) : str_dup(n->text);
-    e->hash = n->ival;
-    if (written) e->flags |= OF_LABELED;
-    return e->name != nullptr;
-}
-
 int run(Frame* fr) {
     const Code* code = fr->code;
     const Insn* const insns = code->insns;
@@ -283,7 +267,7 @@ int run(Frame* fr) {
                 Operand* idx = sp - 1;
                 Operand* arr = sp - 2;
                 Operand out;
-                err = index_value(arr, idx, ip->a || (arr->flags & OF_PINNED), cur->unit->root->editor != 0, &out);
+                err = index_value(arr, idx, ip->a || (arr->flags & OF_PINNED), cur, &out);
                 if (err) goto report;
                 release(idx);
                 release(arr);
@@ -297,16 +281,8 @@ int run(Frame* fr) {
                 Operand* v = sp - 1;
                 Operand* k = sp - 2;
                 Value* kv = val(k);
-                if (kv->kind == kString && kv->data.s && kv->data.s[0]) {
-                    // Editor mode keeps the key as written where it differs.
-                    bool labeled = cur->unit->root->editor && has_upper(kv->data.s);
-                    char16_t* name = labeled ? labeled_key(kv->data.s) : lower_dup(kv->data.s);
-                    if (!name) FAIL(kErrAlloc);
-                    zv::heap_free(v->name);
-                    v->name = name;
-                    v->hash = name_hash(name);
-                    v->flags = (v->flags & ~OF_LABELED) | (labeled ? OF_LABELED : 0);
-                }
+                if (kv->kind == kString && kv->data.s && kv->data.s[0] && !key_operand(v, kv->data.s, cur))
+                    FAIL(kErrAlloc);
                 release(k);
                 *k = *v;
                 --sp;
@@ -449,11 +425,9 @@ int run(Frame* fr) {
                 for (Operand* e = base; e < sp; ++e) {
                     Node* n = node_new();
                     if (!n) break;
-                    if (const char16_t* label = key_label(e)) {
-                        if (!(n->label = str_dup(label))) {
-                            node_free(n);
-                            break;
-                        }
+                    if ((e->flags & OF_LABELED) && !label_element(n, e)) {
+                        node_free(n);
+                        break;
                     }
                     if (e->ref) {
                         if (!value_assign(n->value, e->ref)) {

@@ -48,13 +48,6 @@ struct Operand {
 
 inline Value* val(Operand* e) { return e->ref ? e->ref : &e->tmp; }
 
-// The key as written that an operand carries (OF_LABELED), or null.
-inline const char16_t* key_label(const Operand* e) {
-    if (!(e->flags & OF_LABELED) || !e->name) return nullptr;
-    const char16_t* p = e->name;
-    while (*p) ++p;
-    return p + 1;
-}
 
 // One stack for every run on this thread of control: a nested run (a host
 // or library calling the engine again) works above the current top.
@@ -293,11 +286,16 @@ int run(Frame* fr);
 std::u16string written_name(const SyntaxNode* n);
 void settle_moved(Node* list);
 Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n);
-// labels: a new keyed element keeps its key as written (editor mode).
-int index_value(Operand* arr, Operand* idx, bool pin, bool labels, Operand* out);
-// "key\0Key\0": the key lower-cased, then as written (an operand's name
-// with OF_LABELED). Null when memory runs out.
-char16_t* labeled_key(const char16_t* written);
+// In editor mode a new keyed element keeps its key as written.
+int index_value(Operand* arr, Operand* idx, bool pin, const Scope* cur, Operand* out);
+// Keys carried on the stack (out of the run loop, which stays small): a
+// variable's name inside an array literal, a key given by `k : v`; in
+// editor mode a key whose case differs carries its written form after the
+// name (OF_LABELED), which label_element() gives the array element made
+// from the operand. False when memory runs out.
+bool array_key(Operand* e, const SyntaxNode* n);
+bool key_operand(Operand* v, const char16_t* key, const Scope* cur);
+bool label_element(Node* element, const Operand* e);
 int unary(Scope* cur, int32_t op, Operand* e);
 int binary_into(Scope* cur, int32_t op, Operand* l, const Value* r);
 

@@ -16,7 +16,8 @@ std::u16string written_name(const SyntaxNode* n) {
     return std::u16string(p, e);
 }
 
-char16_t* labeled_key(const char16_t* written) {
+// "key\0Key\0": the key lower-cased, then as written.
+static char16_t* labeled_key(const char16_t* written) {
     size_t n = str_len(written);
     char16_t* key = static_cast<char16_t*>(zv::heap_alloc_raw((2 * n + 2) * sizeof(char16_t)));
     if (!key) return nullptr;
@@ -27,6 +28,32 @@ char16_t* labeled_key(const char16_t* written) {
     }
     key[n] = key[2 * n + 1] = 0;
     return key;
+}
+
+bool array_key(Operand* e, const SyntaxNode* n) {
+    const char16_t* written = syntax_written(n);
+    e->name = written ? labeled_key(written) : str_dup(n->text);
+    e->hash = n->ival;
+    if (written) e->flags |= OF_LABELED;
+    return e->name != nullptr;
+}
+
+bool key_operand(Operand* v, const char16_t* key, const Scope* cur) {
+    bool labeled = false;
+    if (cur->unit->root->editor)
+        for (const char16_t* p = key; *p && !labeled; ++p) labeled = *p >= u'A' && *p <= u'Z';
+    char16_t* name = labeled ? labeled_key(key) : lower_dup(key);
+    if (!name) return false;
+    zv::heap_free(v->name);
+    v->name = name;
+    v->hash = name_hash(name);
+    v->flags = (v->flags & ~OF_LABELED) | (labeled ? OF_LABELED : 0);
+    return true;
+}
+
+bool label_element(Node* element, const Operand* e) {
+    if (!e->name) return true;
+    return (element->label = str_dup(e->name + str_len(e->name) + 1)) != nullptr;
 }
 
 // Elements moved instead of copied must look copied: no labels (unless
@@ -93,7 +120,7 @@ Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n) {
 
 // arr[idx] into *out (an element reference, pinned when asked, or a copy
 // when arr is a temporary). 0 or an error code.
-int index_value(Operand* arr, Operand* idx, bool pin, bool labels, Operand* out) {
+int index_value(Operand* arr, Operand* idx, bool pin, const Scope* cur, Operand* out) {
     Value* a = val(arr);
     Value* i = val(idx);
     Node* elem = nullptr;
@@ -124,7 +151,7 @@ int index_value(Operand* arr, Operand* idx, bool pin, bool labels, Operand* out)
                 return kErrAlloc;
             }
             // The key as written, where it differs from its lower-cased form.
-            if (labels && lowered != text && !(elem->label = str_dup(text))) {
+            if (lowered != text && cur->unit->root->editor && !(elem->label = str_dup(text))) {
                 node_free(elem);
                 zv::heap_free(key);
                 return kErrAlloc;

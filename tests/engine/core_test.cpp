@@ -199,7 +199,9 @@ TEST(CoreSteps, EditorModePausesOnClosingBraces) {
                 options.step_ctx = &lines;
                 RunOutput r = run_ksc(c.script, options);
                 EXPECT_EQ(r.errors.empty() ? r.result : r.errors[0], c.result) << c.script << editor << step;
-                if (step) EXPECT_EQ(joined(lines), editor ? c.on : c.off) << c.script << editor;
+                if (step) {
+                    EXPECT_EQ(joined(lines), editor ? c.on : c.off) << c.script << editor;
+                }
             }
         }
     }
