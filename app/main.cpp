@@ -79,12 +79,28 @@ std::u16string own_path() {
     }
 }
 
+std::u16string full_path(const std::u16string& path) {
+    const wchar_t* p = reinterpret_cast<const wchar_t*>(path.c_str());
+    DWORD n = GetFullPathNameW(p, 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::u16string full(n, u'\0');
+    n = GetFullPathNameW(p, n, reinterpret_cast<wchar_t*>(&full[0]), nullptr);
+    if (n == 0 || n >= full.size()) return path;
+    full.resize(n);
+    return full;
+}
+
 // Loads and runs one script: the embedded one when text is given (taken
 // over), otherwise the file at path. -1 when it could not be loaded or
-// parsed, 0 after the run.
+// parsed, 0 after the run. The engine is the script editor's (editor mode)
+// and the script's folder becomes the current one, as in the editor.
 int run_script(const std::u16string& path, char16_t* text, size_t len, const std::vector<std::u16string>& args,
                size_t first_argument) {
-    ScriptUnit* unit = host_new_root(path.c_str(), false, true);
+    ScriptUnit* unit = host_new_root(full_path(path).c_str(), false, true);
+    if (unit) {
+        unit->editor = 1;
+        SetCurrentDirectoryW(reinterpret_cast<const wchar_t*>(unit->directory));
+    }
     // The program itself is the first library: its own exports answer the
     // script's calls before any library the script imports.
     std::u16string self = own_path();

@@ -105,7 +105,8 @@ size_t estimate_insns(const SyntaxNode* n, bool step) {
                     case SK_LABEL_JOIN:
                     case SK_COMMA:
                     case SK_CASE_END:
-                    case SK_FUNCEND: break;
+                    case SK_FUNCEND:
+                    case SK_BLOCK_CLOSE: break;
                     case SK_BLOCK:
                     case SK_ARRAY:
                     case SK_SWITCH:
@@ -140,9 +141,13 @@ struct Target {  // break and continue destinations
 int sk_binary(int32_t kind) { return kind >= SK_MUL && kind <= SK_BITOR; }
 int sk_unary(int32_t kind) { return kind >= SK_NOT && kind <= SK_POSTDEC; }
 
+// The last node of a sequence, where what is pending settles and errors
+// are placed. A block's closing brace (editor mode) does not count: the
+// place stays the block's last statement, as without it.
 const SyntaxNode* last_of(const SyntaxNode* n, const SyntaxNode* stop = nullptr) {
     const SyntaxNode* last = nullptr;
-    for (; n && n != stop; n = n->next) last = n;
+    for (; n && n != stop; n = n->next)
+        if (n->kind != SK_BLOCK_CLOSE) last = n;
     return last;
 }
 
@@ -620,7 +625,7 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
             step(n);
             uint8_t flags = (n->flags & SF_IN_ARRAY) ? AF_IN_ARRAY : 0;
             if (n->next && n->next->kind == SK_END_SEMI) flags |= AF_MOVE;
-            if (!n->next || n->next->kind == SK_END_LINE) flags |= AF_MOVE_LINE;
+            if (!n->next || n->next->kind == SK_END_LINE || n->next->kind == SK_BLOCK_CLOSE) flags |= AF_MOVE_LINE;
             // A statement `x = value` whose x is certainly there may find x
             // only when it stores (not directly in a walked scope: there the
             // pushed target shows if the run ends in the value).
@@ -681,7 +686,8 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
         case SK_COMMA:
         case SK_DEFAULT:
         case SK_FUNCEND:
-        case SK_CASE_END: step(n); break;
+        case SK_CASE_END:
+        case SK_BLOCK_CLOSE: step(n); break;
         case SK_END_LINE:
         case SK_END_SEMI: statement_end(n); break;
         case SK_ARRAY: {

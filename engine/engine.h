@@ -35,6 +35,7 @@ enum SyntaxKind : int32_t {
     SK_LABEL_ELSE, SK_LABEL_IFEND, SK_LABEL_LOOP, SK_LABEL_LOOPEND, SK_LABEL_JOIN,
     SK_SWITCH, SK_CASE, SK_CASE_END, SK_DEFAULT, SK_BREAK, SK_CONTINUE, SK_RETURN, SK_EXIT,
     SK_FUNCDEF, SK_PARAM, SK_FUNCEND, SK_BLOCK, SK_DOBODY,
+    SK_BLOCK_CLOSE,  // a block's closing brace (editor mode): only a step
 };
 
 // Flags of a syntax node.
@@ -42,6 +43,9 @@ enum : int32_t {
     SF_IN_ARRAY = 1,   // variable/assignment directly inside an array literal
     SF_HAS_VALUE = 2,  // exit/return with a value; while-test with a condition
     SF_BYREF = 4,      // &parameter
+    // The name as written, where it differs from the lower-cased text,
+    // follows the text's terminator (editor mode; see syntax_written()).
+    SF_WRITTEN = 8,
 };
 
 struct Code;
@@ -69,6 +73,12 @@ struct SyntaxNode {
 };
 
 void syntax_free(SyntaxNode* seq);
+
+// The name of a variable, declaration or parameter node as the script wrote
+// it, when the parser kept it (editor mode, letter case differs); else null.
+inline const char16_t* syntax_written(const SyntaxNode* n) {
+    return (n->flags & SF_WRITTEN) ? n->text + str_len(n->text) + 1 : nullptr;
+}
 
 struct CallEntry {
     char16_t* name;  // lower-cased, owned
@@ -133,6 +143,13 @@ struct ScriptUnit {
     void* step_ctx;
     ScriptUnit* root;
     ScriptUnit* next;  // imported units hang off the root
+    // Editor mode, the engine of the script editor and the standalone
+    // runner, set on the root before its text is parsed and read there for
+    // every unit of the run: each block's closing brace is a syntax node of
+    // its own (a step on that line), and variables and keys the script
+    // makes, and copies of arrays, keep their names as written in the
+    // nodes' labels. The console runner leaves it off.
+    int32_t editor;
 };
 
 }  // namespace ksc

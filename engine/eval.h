@@ -34,7 +34,8 @@ Node* scope_add(Scope* s, const char16_t* lowered, int32_t hash);
 // callback while the run is paused there: visits every variable visible from
 // s, the scope's own first (in creation order), then each enclosing scope's,
 // outwards; depth is 0 for s itself. The value stays valid until the run
-// goes on.
+// goes on. The name is as the script wrote it when the run keeps that
+// (editor mode), else lower-cased.
 typedef void (*VariableVisitor)(int depth, const char16_t* name, const Value* value, void* ctx);
 void scope_visit_variables(const Scope* s, VariableVisitor visit, void* ctx);
 

@@ -132,6 +132,7 @@ struct Parser {
     bool failed = false;
     int32_t array_flag = 0;    // SF_IN_ARRAY while parsing an array literal's elements
     bool switch_body = false;  // case/default allowed here
+    bool editor = false;       // the root unit's editor mode
 
     int32_t tok() const { return ls.token; }
     bool next() { return lex_next(&ls) != T_ERROR || !(failed = true); }
@@ -161,7 +162,10 @@ struct Parser {
         out->tail = n;
         return n;
     }
-    SyntaxNode* emit(int32_t kind) { return emit(kind, ls.line); }
+    // A node made while a line feed is the current token ends the line
+    // before it (the lexer has counted the feed already), as the step
+    // callback must see it.
+    SyntaxNode* emit(int32_t kind) { return emit(kind, tok() == T_LF ? ls.line - 1 : ls.line); }
     SyntaxNode* emit_synthetic(int32_t kind) { return emit(kind, -1); }
 
     bool deep_enough() {
@@ -172,17 +176,32 @@ struct Parser {
 
     bool expect(int32_t t) { return tok() == t || error(kErrSyntax); }
 
-    // Name of the current T_NAME/T_CALLNAME token, lower-cased, on n.
-    bool take_name(SyntaxNode* n, const char16_t* s, const char16_t* e) {
+    // Name of the current T_NAME/T_CALLNAME token, lower-cased, on n. A
+    // variable's name (keep_written) in editor mode keeps its written form
+    // after the terminator when that differs (SF_WRITTEN).
+    bool take_name(SyntaxNode* n, const char16_t* s, const char16_t* e, bool keep_written = false) {
         size_t len = size_t(e - s);
-        char16_t* t = static_cast<char16_t*>(arena_alloc(&arena, (len + 1) * sizeof(char16_t)));
+        bool differs = false;
+        if (keep_written && editor)
+            for (size_t i = 0; i < len && !differs; ++i) differs = s[i] >= u'A' && s[i] <= u'Z';
+        size_t units = differs ? 2 * (len + 1) : len + 1;
+        char16_t* t = static_cast<char16_t*>(arena_alloc(&arena, units * sizeof(char16_t)));
         if (!t) return error(kErrAlloc);
         for (size_t i = 0; i < len; ++i) t[i] = s[i] >= u'A' && s[i] <= u'Z' ? char16_t(s[i] + 32) : s[i];
         t[len] = 0;
+        if (differs) {
+            memcpy(t + len + 1, s, len * sizeof(char16_t));
+            t[2 * len + 1] = 0;
+            n->flags |= SF_WRITTEN;
+        }
         n->text = t;
         n->ival = name_hash(t);
         return true;
     }
+
+    // In editor mode the closing brace of a block is a node of its own, on
+    // the brace's line, so that stepping pauses there too.
+    bool close_block() { return !editor || tok() != T_RBRACE || emit(SK_BLOCK_CLOSE); }
 
     // ---- expressions ----------------------------------------------------
     bool parse_list();
@@ -419,8 +438,8 @@ bool Parser::parse_primary() {
             break;
         case T_NAME:
             if (*ls.text_start == u'&') return error(kErrSyntax);
-            if (!(n = emit(SK_VAR)) || !take_name(n, ls.text_start, ls.text_end)) return false;
-            n->flags = array_flag;
+            if (!(n = emit(SK_VAR)) || !take_name(n, ls.text_start, ls.text_end, true)) return false;
+            n->flags |= array_flag;
             if (!next()) return false;
             break;
         case T_CALLNAME:
@@ -513,7 +532,7 @@ bool Parser::parse_block_into(SyntaxNode* holder) {
     out = &inner;
     switch_body = false;
     array_flag = 0;
-    bool ok = parse_statements(true);
+    bool ok = parse_statements(true) && close_block();
     out = saved;
     switch_body = saved_switch;
     array_flag = saved_flag;
@@ -541,8 +560,8 @@ bool Parser::parse_var_list() {
     for (;;) {
         if (tok() != T_NAME || *ls.text_start == u'&') return error(kErrSyntax);
         SyntaxNode* n = emit(SK_VARDECL);
-        if (!n || !take_name(n, ls.text_start, ls.text_end)) return false;
-        n->flags = array_flag;
+        if (!n || !take_name(n, ls.text_start, ls.text_end, true)) return false;
+        n->flags |= array_flag;
         if (!next()) return false;
         if (tok() == T_ASSIGN) {
             const char16_t* at = ls.start;
@@ -691,7 +710,7 @@ bool Parser::parse_switch() {
     bool saved_switch = switch_body;
     out = &inner;
     switch_body = true;
-    bool ok = parse_statements(true);
+    bool ok = parse_statements(true) && close_block();
     out = saved;
     switch_body = saved_switch;
     sw->sub = inner.head;
@@ -724,9 +743,9 @@ bool Parser::parse_function() {
             break;
         }
         SyntaxNode* p = emit(SK_PARAM);
-        ok = p && take_name(p, s, ls.text_end) && next();
+        ok = p && take_name(p, s, ls.text_end, true) && next();
         if (!ok) break;
-        p->flags = byref ? SF_BYREF : 0;
+        if (byref) p->flags |= SF_BYREF;
         if (tok() == T_ASSIGN) {
             Builder def_expr;
             out = &def_expr;
@@ -903,6 +922,7 @@ SyntaxNode* parse_text(Scope* scope, ScriptUnit* unit, const char16_t* text, siz
     p->unit = unit;
     p->hook = hook;
     p->out = &seq;
+    p->editor = unit->root && unit->root->editor;
     lex_init(&p->ls, scope, text, len, unit->ksc5 != 0);
     bool good = p->next() && p->parse_statements(false);
     SyntaxArena* arena = p->arena;

@@ -134,7 +134,7 @@ Node* scope_add(Scope* s, const char16_t* name, int32_t hash) {
 
 void scope_visit_variables(const Scope* s, VariableVisitor visit, void* ctx) {
     for (int depth = 0; s; s = s->parent, ++depth) {
-        for (const Node* v = s->vars; v; v = v->next) visit(depth, v->name, v->value, ctx);
+        for (const Node* v = s->vars; v; v = v->next) visit(depth, v->label ? v->label : v->name, v->value, ctx);
     }
 }
 

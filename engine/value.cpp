@@ -291,6 +291,8 @@ Node* node_ref(Value* v) {
 
 static bool value_copy_into(Value* dst, const Value* src);
 
+bool g_copy_labels = false;
+
 bool list_copy(const Node* src, Node** out) {
     Node* head = nullptr;
     Node** tail = &head;
@@ -309,6 +311,10 @@ bool list_copy(const Node* src, Node** out) {
                 return false;
             }
             n->hash = src->hash;
+        }
+        if (src->label && g_copy_labels && !(n->label = str_dup(src->label))) {
+            node_list_free(head);
+            return false;
         }
         if (!value_copy_into(n->value, src->value)) {
             node_list_free(head);

@@ -70,8 +70,12 @@ void value_clear(Value* v);
 // released. Reals that are whole 32-bit numbers become integers. False on
 // allocation failure (dst is then unchanged).
 bool value_assign(Value* dst, const Value* src);
-// Deep copy of an element list (names and hashes kept, labels dropped).
+// Deep copy of an element list (names and hashes kept, labels dropped
+// unless g_copy_labels).
 bool list_copy(const Node* src, Node** out);
+// Copies of arrays keep their elements' labels: set by walk() while a unit
+// in editor mode runs (one run at a time, like the rest of the evaluator).
+extern bool g_copy_labels;
 
 // Stores d as an integer when it equals its 32-bit truncation, else as real.
 void value_set_number(Value* v, double d);

@@ -164,8 +164,7 @@ int run(Frame* fr) {
                 ++sp;
                 if (ip->a) {
                     // Inside an array literal the element takes the name.
-                    if (!(sp[-1].name = str_dup(ip->node->text))) FAIL(kErrAlloc);
-                    sp[-1].hash = ip->node->ival;
+                    if (!array_key(sp - 1, ip->node)) FAIL(kErrAlloc);
                 }
                 ++ip;
                 NEXT();
@@ -178,16 +177,13 @@ int run(Frame* fr) {
                     report_error(cur, kErrDuplicateVariable, ip->node->pos, written_name(ip->node).c_str());
                     goto failed;
                 }
-                Node* v = make_var(fr, cur, site->create, ip->node->text, ip->node->ival);
+                Node* v = make_var(fr, cur, site->create, ip->node->text, ip->node->ival, syntax_written(ip->node));
                 if (!v) FAIL(kErrAlloc);
                 sp->ref = v->value;
                 sp->name = nullptr;
                 sp->flags = 0;
                 ++sp;
-                if (ip->a) {
-                    if (!(sp[-1].name = str_dup(ip->node->text))) FAIL(kErrAlloc);
-                    sp[-1].hash = ip->node->ival;
-                }
+                if (ip->a && !array_key(sp - 1, ip->node)) FAIL(kErrAlloc);
                 ++ip;
                 NEXT();
             }
@@ -222,6 +218,7 @@ int run(Frame* fr) {
                     zv::heap_free(v->name);
                     v->name = t->name;
                     v->hash = t->hash;
+                    v->flags = (v->flags & ~OF_LABELED) | (t->flags & OF_LABELED);
                     t->name = nullptr;
                 }
                 release(t);
@@ -270,7 +267,7 @@ int run(Frame* fr) {
                 Operand* idx = sp - 1;
                 Operand* arr = sp - 2;
                 Operand out;
-                err = index_value(arr, idx, ip->a || (arr->flags & OF_PINNED), &out);
+                err = index_value(arr, idx, ip->a || (arr->flags & OF_PINNED), cur, &out);
                 if (err) goto report;
                 release(idx);
                 release(arr);
@@ -284,13 +281,8 @@ int run(Frame* fr) {
                 Operand* v = sp - 1;
                 Operand* k = sp - 2;
                 Value* kv = val(k);
-                if (kv->kind == kString && kv->data.s && kv->data.s[0]) {
-                    char16_t* name = lower_dup(kv->data.s);
-                    if (!name) FAIL(kErrAlloc);
-                    zv::heap_free(v->name);
-                    v->name = name;
-                    v->hash = name_hash(name);
-                }
+                if (kv->kind == kString && kv->data.s && kv->data.s[0] && !key_operand(v, kv->data.s, cur))
+                    FAIL(kErrAlloc);
                 release(k);
                 *k = *v;
                 --sp;
@@ -433,6 +425,10 @@ int run(Frame* fr) {
                 for (Operand* e = base; e < sp; ++e) {
                     Node* n = node_new();
                     if (!n) break;
+                    if ((e->flags & OF_LABELED) && !label_element(n, e)) {
+                        node_free(n);
+                        break;
+                    }
                     if (e->ref) {
                         if (!value_assign(n->value, e->ref)) {
                             node_free(n);
@@ -586,7 +582,7 @@ int run(Frame* fr) {
                 }
                 if (ip->x < fr->nargs) {
                     Operand* arg = stack + fr->args + ip->x;
-                    Node* v = make_var(fr, cur, ip->c, p->text, p->ival);
+                    Node* v = make_var(fr, cur, ip->c, p->text, p->ival, syntax_written(p));
                     if ((ip->d & PF_BYREF) && arg->ref) {
                         // Shares the argument's value record: assignments
                         // reach the caller.
@@ -604,7 +600,7 @@ int run(Frame* fr) {
                     ip = insns + ip->b;
                     NEXT();
                 }
-                make_var(fr, cur, ip->c, p->text, p->ival);
+                make_var(fr, cur, ip->c, p->text, p->ival, syntax_written(p));
                 if (!(ip->d & PF_DEFAULT)) {
                     report_error(fr->caller, kErrTooFewArguments, fr->call->pos);
                     goto failed;
@@ -619,7 +615,7 @@ int run(Frame* fr) {
                 int32_t given = fr->nargs < end ? fr->nargs : end;
                 int32_t i = ip->x;
                 for (const SyntaxNode* p = ip->node; i < end; ++i, ++arg, p = p->next) {
-                    Node* v = make_var(fr, cur, i, p->text, p->ival);
+                    Node* v = make_var(fr, cur, i, p->text, p->ival, syntax_written(p));
                     if (i >= given) {
                         report_error(fr->caller, kErrTooFewArguments, fr->call->pos);
                         goto failed;
@@ -1109,7 +1105,10 @@ int walk(Scope* s, const SyntaxNode* seq, Value* result) {
     fr.root = s;
     fr.dyn = s;
     fr.result = result;
+    bool saved_copy_labels = g_copy_labels;
+    g_copy_labels = s->unit->root->editor != 0;
     int rc = run(&fr);
+    g_copy_labels = saved_copy_labels;
     export_stack(s, base);
     arena_pop(fr.memory);
     s->slots = saved_slots;

@@ -31,6 +31,7 @@ enum : int32_t {
     OF_PINNED = 1,  // ref is an element's value, pinned by this entry
     OF_MARKER = 2,  // call-arguments marker
     OF_SIZED = 4,   // a temporary text whose length and buffer size are known
+    OF_LABELED = 8, // name is followed, past its terminator, by the key as written
 };
 
 struct Operand {
@@ -46,6 +47,7 @@ struct Operand {
 };
 
 inline Value* val(Operand* e) { return e->ref ? e->ref : &e->tmp; }
+
 
 // One stack for every run on this thread of control: a nested run (a host
 // or library calling the engine again) works above the current top.
@@ -171,14 +173,16 @@ inline bool is_frame_var(const Frame* fr, const Node* v) {
 // hold their variables in the frame, with the name of the syntax node; the
 // walked scope's variables are heap nodes with their own names, since that
 // scope outlives the code (line mode, or a library running script in the
-// scope that called it).
-inline Node* make_var(Frame* fr, Scope* s, int32_t slot, const char16_t* name, int32_t hash) {
+// scope that called it). label: the name as written (editor mode), shown
+// by the syntax node like the name in a frame, copied for a heap node.
+inline Node* make_var(Frame* fr, Scope* s, int32_t slot, const char16_t* name, int32_t hash,
+                      const char16_t* label) {
     Node* v;
     if (s->frame && !(fr->code->external && s == fr->root)) {
         SlotVar* sv = &fr->vars[slot];
         v = &sv->node;
         v->name = const_cast<char16_t*>(name);
-        v->label = nullptr;
+        v->label = const_cast<char16_t*>(label);
         v->hash = hash;
         v->value = &sv->value;
         v->next = nullptr;
@@ -188,7 +192,7 @@ inline Node* make_var(Frame* fr, Scope* s, int32_t slot, const char16_t* name, i
     } else {
         v = node_new();
         if (!v) return nullptr;
-        if (!(v->name = str_dup(name))) {
+        if (!(v->name = str_dup(name)) || (label && !(v->label = str_dup(label)))) {
             node_free(v);
             return nullptr;
         }
@@ -282,7 +286,16 @@ int run(Frame* fr);
 std::u16string written_name(const SyntaxNode* n);
 void settle_moved(Node* list);
 Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n);
-int index_value(Operand* arr, Operand* idx, bool pin, Operand* out);
+// In editor mode a new keyed element keeps its key as written.
+int index_value(Operand* arr, Operand* idx, bool pin, const Scope* cur, Operand* out);
+// Keys carried on the stack (out of the run loop, which stays small): a
+// variable's name inside an array literal, a key given by `k : v`; in
+// editor mode a key whose case differs carries its written form after the
+// name (OF_LABELED), which label_element() gives the array element made
+// from the operand. False when memory runs out.
+bool array_key(Operand* e, const SyntaxNode* n);
+bool key_operand(Operand* v, const char16_t* key, const Scope* cur);
+bool label_element(Node* element, const Operand* e);
 int unary(Scope* cur, int32_t op, Operand* e);
 int binary_into(Scope* cur, int32_t op, Operand* l, const Value* r);
 

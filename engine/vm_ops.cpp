@@ -16,11 +16,51 @@ std::u16string written_name(const SyntaxNode* n) {
     return std::u16string(p, e);
 }
 
-// Elements moved instead of copied must look copied: no labels, reals that
-// are whole numbers stored as integers.
+// "key\0Key\0": the key lower-cased, then as written.
+static char16_t* labeled_key(const char16_t* written) {
+    size_t n = str_len(written);
+    char16_t* key = static_cast<char16_t*>(zv::heap_alloc_raw((2 * n + 2) * sizeof(char16_t)));
+    if (!key) return nullptr;
+    for (size_t i = 0; i < n; ++i) {
+        char16_t c = written[i];
+        key[i] = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+        key[n + 1 + i] = c;
+    }
+    key[n] = key[2 * n + 1] = 0;
+    return key;
+}
+
+bool array_key(Operand* e, const SyntaxNode* n) {
+    const char16_t* written = syntax_written(n);
+    e->name = written ? labeled_key(written) : str_dup(n->text);
+    e->hash = n->ival;
+    if (written) e->flags |= OF_LABELED;
+    return e->name != nullptr;
+}
+
+bool key_operand(Operand* v, const char16_t* key, const Scope* cur) {
+    bool labeled = false;
+    if (cur->unit->root->editor)
+        for (const char16_t* p = key; *p && !labeled; ++p) labeled = *p >= u'A' && *p <= u'Z';
+    char16_t* name = labeled ? labeled_key(key) : lower_dup(key);
+    if (!name) return false;
+    zv::heap_free(v->name);
+    v->name = name;
+    v->hash = name_hash(name);
+    v->flags = (v->flags & ~OF_LABELED) | (labeled ? OF_LABELED : 0);
+    return true;
+}
+
+bool label_element(Node* element, const Operand* e) {
+    if (!e->name) return true;
+    return (element->label = str_dup(e->name + str_len(e->name) + 1)) != nullptr;
+}
+
+// Elements moved instead of copied must look copied: no labels (unless
+// copies keep them), reals that are whole numbers stored as integers.
 void settle_moved(Node* list) {
     for (Node* e = list; e; e = e->next) {
-        if (e->label) {
+        if (e->label && !g_copy_labels) {
             zv::heap_free(e->label);
             e->label = nullptr;
         }
@@ -72,7 +112,7 @@ Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n) {
     }
     Node* v;
     if (site->create != kNoSlot) {
-        v = make_var(fr, cur, site->create, name, hash);
+        v = make_var(fr, cur, site->create, name, hash, syntax_written(site->node));
     } else {
         // The compiler judged the name certainly visible here.
 #if defined(ZV_SANITIZE) || defined(ZV_FUZZ)
@@ -91,7 +131,7 @@ Node* find_var(Frame* fr, Scope* cur, VarSite* site, const SyntaxNode* n) {
 
 // arr[idx] into *out (an element reference, pinned when asked, or a copy
 // when arr is a temporary). 0 or an error code.
-int index_value(Operand* arr, Operand* idx, bool pin, Operand* out) {
+int index_value(Operand* arr, Operand* idx, bool pin, const Scope* cur, Operand* out) {
     Value* a = val(arr);
     Value* i = val(idx);
     Node* elem = nullptr;
@@ -117,6 +157,12 @@ int index_value(Operand* arr, Operand* idx, bool pin, Operand* out) {
             elem = node_new();
             if (elem && !key) key = str_dup(lowered);
             if (!elem || !key) {
+                node_free(elem);
+                zv::heap_free(key);
+                return kErrAlloc;
+            }
+            // The key as written, where it differs from its lower-cased form.
+            if (lowered != text && cur->unit->root->editor && !(elem->label = str_dup(text))) {
                 node_free(elem);
                 zv::heap_free(key);
                 return kErrAlloc;
@@ -311,7 +357,7 @@ int binary_into(Scope* cur, int32_t op, Operand* l, const Value* r) {
     Value* out = &fresh;
     if (!l->ref) {
         out = &l->tmp;
-        l->flags &= ~OF_SIZED;
+        l->flags &= ~(OF_SIZED | OF_LABELED);
         if (l->name) {
             zv::heap_free(l->name);
             l->name = nullptr;

@@ -8,7 +8,9 @@
 // load shared libraries.
 //
 // A first byte below 0x08 selects options: bit 0 basic dialect, bit 1
-// strict mode, bit 2 line mode.
+// strict mode, bit 2 line mode. A finished input runs once more in editor
+// mode with steps: apart from letter case (names as written) it must do
+// the same.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -34,6 +36,7 @@ constexpr int kMaxSteps = 20000;
 constexpr int32_t kMaxIndex = 1 << 16;
 constexpr size_t kMaxHeapBytes = size_t(64) << 20;
 constexpr size_t kMaxOutput = 1 << 16;
+constexpr int kEditor = 8;  // an option of the run, not of the input
 
 struct Run {
     std::u16string out;  // what print() and error() got, the result, the values left
@@ -80,6 +83,7 @@ Run run(const char16_t* text, size_t len, int options, bool step) {
     if (!top) abort();
     unit->top_scope = top;
     top->line_mode = (options & 4) != 0;
+    unit->editor = (options & kEditor) != 0;
     if (step) unit->step = budget;
     unit->text = str_dup(text, len);
     unit->text_len = len;
@@ -100,6 +104,12 @@ Run run(const char16_t* text, size_t len, int options, bool step) {
     return r;
 }
 
+std::u16string ascii_lower(std::u16string s) {
+    for (char16_t& c : s)
+        if (c >= u'A' && c <= u'Z') c = char16_t(c + 32);
+    return s;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -116,6 +126,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!stepped.stopped && stepped.out.find(error_message(kErrTooDeep)) == std::u16string::npos) {
         Run plain = run(text, len, options, false);
         if (plain.rc != stepped.rc || plain.out != stepped.out) abort();
+        // Closing braces add steps: the budget may end this run sooner.
+        Run editor = run(text, len, options | kEditor, true);
+        if (!editor.stopped && (editor.rc != plain.rc || ascii_lower(editor.out) != ascii_lower(plain.out))) abort();
     }
     zv::heap_free(text);
     return 0;

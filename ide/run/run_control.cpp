@@ -196,6 +196,7 @@ void RunControl::run() {
         return;
     }
     memcpy(copy, text.data(), text.size() * sizeof(char16_t));
+    unit->editor = 1;       // steps on closing braces, names as written
     unit->step_ctx = this;  // the built-ins find the run through it
     view_.update_menus(ctx);
     report(kTextStart);

@@ -30,9 +30,15 @@ struct Collect {
     std::set<std::u16string> seen;
 };
 
+// The name comes as the script wrote it (the run keeps that); an inner
+// variable hides outer ones whatever the letter case.
 void visit(int, const char16_t* name, const ksc::Value* value, void* ctx) {
     auto* c = static_cast<Collect*>(ctx);
-    if (!name || !value || !c->seen.insert(name).second) return;
+    if (!name || !value) return;
+    std::u16string key(name);
+    for (char16_t& ch : key)
+        if (ch >= u'A' && ch <= u'Z') ch = char16_t(ch + 32);
+    if (!c->seen.insert(key).second) return;
     c->rows->push_back(make_row(name, value));
 }
 

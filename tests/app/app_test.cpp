@@ -174,6 +174,24 @@ TEST_F(App, RunsAScriptFileWithItsArgumentsQuietly) {
     EXPECT_EQ(contents(out), "argc=0 first=0 second=0\ninput=[]\n");
 }
 
+// The script runs in its own folder (a relative script path is taken from
+// where the program starts), with the script editor's engine: keys keep
+// the letter case they were written in.
+TEST_F(App, RunsInTheScriptsFolderWithTheEditorsEngine) {
+    fs::create_directories(dir_ / "sub");
+    write(dir_ / "sub" / "here.ksc",
+          "Rec = {\"Name\": argv[0]}\nfile_write_text(\"here.txt\", array_to_json(Rec) + \"\\n\", 1)\n");
+    EXPECT_EQ(run(app(), quoted(dir_ / "sub" / "here.ksc") + L" absolute"), "0");
+    wchar_t started_in[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, started_in);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir_.wstring().c_str()));
+    std::string relative = run(app(), L"sub\\here.ksc relative");
+    SetCurrentDirectoryW(started_in);
+    EXPECT_EQ(relative, "0");
+    EXPECT_EQ(contents(dir_ / "sub" / "here.txt"), "{\"Name\": \"absolute\"}\n{\"Name\": \"relative\"}\n");
+    EXPECT_FALSE(fs::exists(dir_ / "here.txt"));
+}
+
 TEST_F(App, AsksThroughItsOwnInputDialogs) {
     // The program's own dialog resources: one caption for all three.
     fs::path out = dir_ / "out.txt";

@@ -87,8 +87,8 @@ TEST(CoreSteps, EveryNodeInWalkOrder) {
         {"function f(a, b = 2) { return a * b }\nswitch (f(1)) {\ncase 1: x = 1\ncase 2: x = 2\n  break\ndefault: x = 3\n}",
          "47:-1 52:-1 6:1 0:1 5:1 0:0 3:0 3:0 16:0 59:0 53:1 0:2 0:3 3:3 0:3 36:3 40:3 57:4"},
         {"i = 0\ndo { i++ } while (i < 2)\nwhile (i) { i--; break }\nx = {i, i && 1 || 0}",
-         "3:0 0:0 36:0 40:0 50:-1 65:1 64:1 3:1 14:1 52:-1 3:1 0:1 25:1 45:2 47:-1 50:-1 65:1 64:1 3:1 14:1 52:-1 3:1 "
-         "0:1 25:1 45:2 51:-1 40:1 50:-1 3:2 46:2 64:2 3:2 15:2 41:2 57:2 3:3 42:3 3:3 39:3 3:3 43:3 0:3 34:3 52:-1 "
+         "3:0 0:0 36:0 40:0 50:-1 65:1 64:1 3:1 14:1 52:-1 3:1 0:1 25:1 45:1 47:-1 50:-1 65:1 64:1 3:1 14:1 52:-1 3:1 "
+         "0:1 25:1 45:1 51:-1 40:1 50:-1 3:2 46:2 64:2 3:2 15:2 41:2 57:2 3:3 42:3 3:3 39:3 3:3 43:3 0:3 34:3 52:-1 "
          "44:3 36:3"},
     };
     for (const auto& c : cases) {
@@ -153,6 +153,109 @@ TEST(CoreSteps, VariablesSeenWhilePaused) {
     RunOutput r = run_ksc("i = 1; x = 0\n{ var b = 2\n  x = i++ + int(b) }\nexit {i, x}", options);
     EXPECT_EQ(r.result, "{\"i\":2,\"x\":3}");
     EXPECT_EQ(seen.at_call, (std::vector<std::string>{"0b=2", "1i=1", "1x=0"}));
+}
+
+namespace {
+
+// The lines a debugger pauses on: each line a step reaches, once per visit.
+int record_lines(Scope*, const SyntaxNode* n, void* ctx) {
+    std::vector<int>* lines = static_cast<std::vector<int>*>(ctx);
+    if (n && n->line >= 0 && (lines->empty() || lines->back() != n->line)) lines->push_back(n->line);
+    return 0;
+}
+
+std::string joined(const std::vector<int>& lines) {
+    std::string s;
+    for (int l : lines) s += (s.empty() ? "" : " ") + std::to_string(l);
+    return s;
+}
+
+}  // namespace
+
+// In editor mode the closing brace of every block that runs is a step on its
+// own line (a function's only when it runs off its end, a loop body's on
+// every pass), array literals have none; no step lands on the line after
+// its statement. Results and errors (a pending increment failing where
+// the block ends) are the same with and without steps in both modes.
+TEST(CoreSteps, EditorModePausesOnClosingBraces) {
+    const struct {
+        const char* script;
+        const char* off;
+        const char* on;
+        std::string result;  // or the first error line
+    } cases[] = {
+        {"function f(n) {\n  if (n > 1) {\n    return n\n  }\n}\n"
+         "s = 0\nfor (i = 0; i < 3; i++) {\n  if (i == 1) {\n    s += f(2)\n  } else {\n    { s++ }\n  }\n}\n"
+         "f(0)\nexit s\n",
+         "5 6 7 9 10 6 7 8 1 2 8 6 7 9 10 6 13 1 13 14",
+         "5 6 7 9 10 11 12 6 7 8 1 2 8 9 12 6 7 9 10 11 12 6 13 1 4 13 14", "4"},
+        {"n = 0\nwhile (n < 2) {\n  n++\n}\ndo {\n  n--\n} while (n > 0)\nswitch (n) {\ncase 0:\n  n = 9\n}\n"
+         "x = {}\nswitch (n) { case 1: n = 1 }\n{}\nexit {n, x}\n",
+         "0 1 2 1 2 1 4 5 6 4 5 6 7 8 9 11 12 13 14",
+         "0 1 2 3 1 2 3 1 4 5 6 4 5 6 7 8 9 10 11 12 13 14", "{\"n\":9,\"x\":{}}"},
+        {"a = 1\nx = -a\ny = a && x\nvar z = 1\nexit {-z, y}\n", "0 1 2 3 4", "0 1 2 3 4", "{-1,\"y\":1}"},
+        {"function g() { s = \"x\" }\ns = 1\nif (1) {\n  t = s++ + g() }\n", "1 2 3 0 3", "1 2 3 0 3",
+         error_line(kErrIllegalOperator, 4, "t = s++ + g() }")},
+    };
+    for (const auto& c : cases) {
+        for (bool editor : {false, true}) {
+            for (bool step : {false, true}) {
+                std::vector<int> lines;
+                RunOptions options;
+                options.editor = editor;
+                options.step = step ? record_lines : nullptr;
+                options.step_ctx = &lines;
+                RunOutput r = run_ksc(c.script, options);
+                EXPECT_EQ(r.errors.empty() ? r.result : r.errors[0], c.result) << c.script << editor << step;
+                if (step) {
+                    EXPECT_EQ(joined(lines), editor ? c.on : c.off) << c.script << editor;
+                }
+            }
+        }
+    }
+}
+
+// In editor mode variables, parameters, keys of literals, keys made by
+// indexing and elements named after variables keep the letter case they
+// were written in, and copies, moves and `+` of arrays keep it; without it
+// (the console runner) everything is lower-cased as before. Lookups ignore
+// the case either way.
+TEST(CoreLabels, NamesKeepTheirCaseInEditorMode) {
+    const char* script =
+        "MyVar = 1\nvar Other = \"o\"\nArr[\"KeyOne\"] = 1\nArr[\"keyone\"] += 1\n"
+        "Lit = {\"MixedKey\": 1, \"Nested\": {\"Inner\": 2}, MyVar, Made = 3}\nCopy = Lit\n"
+        "Sum = Copy + {\"Extra\": myvar + other}\n"
+        "function Pick(Param, &RefP) { Local = Param; RefP = {\"Back\": Local}; return Local }\n"
+        "Got = 0\nPick({\"Q\": 0}, Got)\nexit {Sum, Got, ARR}\n";
+    const char* expected[] = {
+        "{\"sum\":{\"mixedkey\":1,\"nested\":{\"inner\":2},\"myvar\":1,\"made\":3,\"extra\":\"1o\"},"
+        "\"got\":{\"back\":{\"q\":0}},\"arr\":{\"keyone\":2}} 0param 0refp 0local 1myvar 1other 1arr 1lit 1copy 1sum 1got",
+        "{\"Sum\":{\"MixedKey\":1,\"Nested\":{\"Inner\":2},\"MyVar\":1,\"Made\":3,\"Extra\":\"1o\"},"
+        "\"Got\":{\"Back\":{\"Q\":0}},\"ARR\":{\"KeyOne\":2}} 0Param 0RefP 0Local 1MyVar 1Other 1Arr 1Lit 1Copy 1Sum 1Got",
+    };
+    for (bool editor : {false, true}) {
+        for (bool step : {false, true}) {
+            std::string seen;  // the variables at `return`
+            RunOptions options;
+            options.editor = editor;
+            options.step_ctx = &seen;
+            options.step = [](Scope* s, const SyntaxNode* n, void* ctx) {
+                if (n && n->kind == SK_RETURN)
+                    scope_visit_variables(
+                        s,
+                        [](int depth, const char16_t* name, const Value*, void* c) {
+                            *static_cast<std::string*>(c) += " " + std::to_string(depth) + u8(name);
+                        },
+                        ctx);
+                return 0;
+            };
+            if (!step) options.step = nullptr;
+            RunOutput r = run_ksc(script, options);
+            std::string want = expected[editor];
+            EXPECT_EQ(r.result + seen, step ? want : want.substr(0, want.find(' '))) << editor << step;
+        }
+    }
+    EXPECT_EQ(pinned_count(), 0u);
 }
 
 namespace {

@@ -60,6 +60,7 @@ RunOutput run_ksc(const std::string& source, const RunOptions& options) {
     unit->top_scope = top;
     unit->step = options.step;
     unit->step_ctx = options.step_ctx;
+    unit->editor = options.editor;
     top->line_mode = options.line_mode;
     std::u16string text = u16(source);
     out.parsed = unit_parse_text(unit, top, str_dup(text.c_str(), text.size()), text.size()) && unit->sequence;

@@ -18,6 +18,7 @@ struct RunOptions {
     bool line_mode = false;  // keep values at line-feed statement ends
     const char* file_name = "test.ksc";  // null: no file part in error lines
     std::deque<std::string> input;  // lines input() returns, in order
+    bool editor = false;     // the script editor's engine (editor mode)
     ksc::StepCallback step = nullptr;  // installed on the root unit
     void* step_ctx = nullptr;
 };

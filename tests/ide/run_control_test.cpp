@@ -253,6 +253,28 @@ TEST(RunControl, InputErrorsAndResults) {
     }
 }
 
+// The editor's engine: a step pauses on a loop body's closing brace, and
+// names and keys show as they were written; an inner variable hides an
+// outer one whatever its letter case.
+TEST(RunControl, PausesOnClosingBracesAndShowsNamesAsWritten) {
+    ScriptRun r(u"Total = 0\nfor (i = 0; i < 2; i++) {\n\tTotal += i\n}\nKeys = {\"Mixed\": Total}\n"
+                u"{ var total = 7\n\tx = 0 }\n");
+    r.start_if(r.control.run_to(2));
+    ASSERT_TRUE(r.marked(2));
+    r.control.step_exec();
+    ASSERT_TRUE(r.marked(3)) << "the closing brace";
+    EXPECT_EQ(r.windows.variables, "Total=0 i=0");
+    r.control.step_exec();
+    ASSERT_TRUE(r.marked(1));
+    r.control.run_to(6);
+    ASSERT_TRUE(r.marked(6));
+    EXPECT_EQ(r.windows.variables, "total=7 i=2 Keys={\"Mixed\":1}");
+    r.control.exec();
+    ASSERT_TRUE(r.finished());
+    r.worker.join();
+    EXPECT_THAT(r.windows.marks, ElementsAre(2, 3, 1, 6, -1, -1));
+}
+
 TEST(RunControl, VariableSnapshotShowsInnermostNamesAndArrays) {
     ScriptRun r(u"a = {1, \"x\", {2.5}}\ns = \"hi\"\nfunction f(a) {\n\tb = a\n\tb = 0\n}\nf(7)\n");
     r.start_if(r.control.run_to(4));
