@@ -33,4 +33,13 @@ bool profile_write(const char16_t* file, const char16_t* section, const char16_t
 typedef bool (*ProfileVisitor)(const char16_t* key, const char16_t* value, void* ctx);
 bool profile_section(const char16_t* file, const char16_t* section, ProfileVisitor visit, void* ctx);
 
+// Every key of every section with one read of the file, for programs that
+// read many files (the statistics report reads every scenario's settings):
+// visit(section, key, value) in file order, keys before the first section
+// with section "". The line rules are those above; the file is read as the
+// system reads it (UTF-16 or UTF-8 with byte-order mark, else the ANSI code
+// page). False when the file cannot be read.
+typedef bool (*ProfileEntryVisitor)(const char16_t* section, const char16_t* key, const char16_t* value, void* ctx);
+bool profile_read_all(const char16_t* file, ProfileEntryVisitor visit, void* ctx);
+
 }  // namespace zv

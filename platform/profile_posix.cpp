@@ -7,11 +7,14 @@
 
 #include "platform.h"
 #include "profile.h"
+#include "profile_lines.h"
 #include "utf.h"
 
 namespace zv {
 
 namespace {
+
+using namespace profile_lines;
 
 bool load(const char16_t* file, std::string* text) {
     char* data = nullptr;
@@ -20,58 +23,6 @@ bool load(const char16_t* file, std::string* text) {
     text->assign(data, size);
     heap_free(data);
     if (text->compare(0, 3, "\xEF\xBB\xBF") == 0) text->erase(0, 3);
-    return true;
-}
-
-std::string trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r"), e = s.find_last_not_of(" \t\r");
-    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-}
-
-bool same_name(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
-// "[name]" gives the section name; other lines give false.
-bool section_line(const std::string& line, std::string* name) {
-    std::string t = trim(line);
-    if (t.empty() || t[0] != '[') return false;
-    size_t close = t.find(']');
-    *name = trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
-    return true;
-}
-
-// "key=value" gives both; comments and lines without '=' give false.
-bool key_line(const std::string& line, std::string* key, std::string* value) {
-    std::string t = trim(line);
-    if (t.empty() || t[0] == ';') return false;
-    size_t eq = t.find('=');
-    if (eq == std::string::npos) return false;
-    *key = trim(t.substr(0, eq));
-    std::string v = trim(t.substr(eq + 1));
-    if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) v = v.substr(1, v.size() - 2);
-    *value = v;
     return true;
 }
 

@@ -4,6 +4,7 @@ namespace zvb {
 
 const MessageText kMessageTexts[] = {
     {1000, u"エラー", u"Error", 0},
+    {1013, u"データの再構築処理に失敗しました。", u"Rebuilding the recorded data failed.", 1000},
     {1014, u"コマンドライン引数で指定されたシナリオ「%s」が見つかりません。",
      u"The scenario \"%s\" named on the command line was not found.", 0},
     {1015, u"移動に失敗しました。\n\n%s", u"The move failed.\n\n%s", 1000},
@@ -24,11 +25,27 @@ const MessageText kMessageTexts[] = {
     {1030, u"エクスポートに失敗しました。", u"The export failed.", 1000},
     {1034, u"同じ名前のシナリオが既に存在します。\n置き換えますか？",
      u"A scenario with the same name already exists.\nReplace it?", 0},
+    {1043, u"統計情報の出力に失敗しました。", u"The statistics report could not be written.", 1000},
+    {1044, u"統計情報の表示に失敗しました。", u"The statistics report could not be shown.", 1000},
+    {1060, u"記録を開始できませんでした。\n\n%s", u"Recording could not start.\n\n%s", 1000},
+    {1061,
+     u"一時ファイルに書き込めないため、記録を停止しました。\n"
+     u"それまでに記録した操作は保存できます。\n\n%s",
+     u"Recording stopped: its temporary files cannot be written.\nWhat was recorded until then can be saved.\n\n%s",
+     1000},
+    {1062,
+     u"マウスとキーボードの操作が記録に届いていなかったため、記録をつなぎ直しました。\n"
+     u"直前の操作は記録されていない可能性があります。",
+     u"Mouse and keyboard input had stopped reaching the recorder; it has been connected again.\nThe last "
+     u"operations may be missing from the recording.",
+     0},
     {1202, u"名前を入力してください。", u"Enter a name.", 1000},
     {1203, u"名前に次の文字は使えません。\n\n\\ / : * ? \" < > |",
      u"A name cannot contain these characters:\n\n\\ / : * ? \" < > |", 1000},
     {1204, u"すでに同じ名前が存在します。", u"The same name already exists.", 1000},
     {1205, u"名前の変更に失敗しました。\n\n%s", u"The rename failed.\n\n%s", 1000},
+    {2011, u"HTML出力に失敗しました。", u"The HTML manual could not be written.", 1000},
+    {2012, u"HTML表示に失敗しました。", u"The HTML manual could not be shown.", 1000},
 };
 const int kMessageTextCount = int(sizeof kMessageTexts / sizeof kMessageTexts[0]);
 

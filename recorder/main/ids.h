@@ -126,8 +126,9 @@
 #define LM_REBUILD 1330
 #define LM_SHOW_SELECTION 1331
 #define LM_ENTRY_AT 1332
-// the main window to itself: play the entry in lParam (posted by the
-// command line handling so that the hand-over returns first)
+// the main window to itself: play the entry whose play identifier is in
+// lParam and tell the window in wParam (may be null) how it went (posted
+// by the command line handling so that the hand-over returns first)
 #define WM_ZV_PLAY_ENTRY (WM_APP + 20)
 // the main window to itself: handle the command line a second start handed
 // over (the second start does not wait for message boxes it may cause)

@@ -11,6 +11,7 @@
 #include "call_keys.h"
 #include "command_line.h"
 #include "dialogs.h"
+#include "hand_over.h"
 #include "ids.h"
 #include "main_window.h"
 #include "message_box.h"
@@ -164,16 +165,20 @@ void play_selected(MainWindow* w, bool ask_count) {
     w->player->launch(e);
 }
 
-void play_command_line(MainWindow* w, const std::wstring& text) {
+void play_command_line(MainWindow* w, const std::wstring& text, HWND reply) {
     PlayRequest request = parse_command_line(text);
-    if (request.name.empty()) return;
+    auto refuse = [&] {
+        if (reply) PostMessageW(reply, kPlayResult, 1, 0);
+    };
+    if (request.name.empty()) return refuse();
     if (w->player->running()) {
-        if (request.no_interrupt) return;
+        if (request.no_interrupt) return refuse();
         w->player->stop();
     }
     bool by_path = false;
     ScenarioEntry* e = tree_find_name(w->root, std::u16string(request.name.begin(), request.name.end()), &by_path);
     if (!e) {
+        refuse();
         w->show(make_message(kMessageNotFound, {std::u16string(request.name.begin(), request.name.end())}));
         return;
     }
@@ -182,7 +187,7 @@ void play_command_line(MainWindow* w, const std::wstring& text) {
     SendMessageW(w->list, LM_SELECT_ENTRY, 0, reinterpret_cast<LPARAM>(e));
     e->repeat_override = 0;
     // Played once the hand-over that brought the name has returned.
-    PostMessageW(w->window, WM_ZV_PLAY_ENTRY, 0, e->play_id);
+    PostMessageW(w->window, WM_ZV_PLAY_ENTRY, reinterpret_cast<WPARAM>(reply), e->play_id);
 }
 
 void on_call_key(MainWindow* w, int id) {

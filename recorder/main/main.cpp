@@ -9,6 +9,7 @@
 
 #include "command_line.h"
 #include "dpi.h"
+#include "hand_over.h"
 #include "main_window.h"
 #include "message_box.h"
 #include "startup.h"
@@ -17,22 +18,10 @@
 namespace {
 
 constexpr wchar_t kMutexName[] = L"_zarvo-bot_mutex_";
-constexpr wchar_t kInstanceProperty[] = L"zarvo-bot_instance";
-
-// The first instance's main window (zvb_cmd owns windows of the same class
-// for its plays; they lack the property). It may still be starting.
-HWND find_first_instance() {
-    for (int i = 0; i < 100; ++i) {
-        for (HWND w = FindWindowExW(nullptr, nullptr, L"zarvo-bot_main", nullptr); w;
-             w = FindWindowExW(nullptr, w, L"zarvo-bot_main", nullptr))
-            if (GetPropW(w, kInstanceProperty)) return w;
-        Sleep(50);
-    }
-    return nullptr;
-}
 
 void hand_over(const std::wstring& arguments) {
-    HWND first = find_first_instance();
+    // The first instance may still be starting.
+    HWND first = zvb::find_instance(L"", 5000);
     if (!first) return;
     if (arguments.empty()) {
         ShowWindow(first, IsIconic(first) ? SW_RESTORE : SW_SHOW);
@@ -40,9 +29,7 @@ void hand_over(const std::wstring& arguments) {
         return;
     }
     SetForegroundWindow(first);
-    COPYDATASTRUCT cd = {0, DWORD((arguments.size() + 1) * sizeof(wchar_t)), const_cast<wchar_t*>(arguments.c_str())};
-    DWORD_PTR ignored;
-    SendMessageTimeoutW(first, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cd), SMTO_NORMAL, 30000, &ignored);
+    zvb::send_copy_data(first, zvb::kCopyCommandLine, arguments.c_str(), (arguments.size() + 1) * sizeof(wchar_t));
 }
 
 }  // namespace
@@ -70,7 +57,7 @@ int WINAPI wWinMain(HINSTANCE module, HINSTANCE, PWSTR, int show) {
         zv::ui::message_box(nullptr, zv::ui::system_error_text(GetLastError()), L"zarvo-bot", MB_OK | MB_ICONERROR);
         rc = 1;
     } else {
-        SetPropW(w.window, kInstanceProperty, reinterpret_cast<HANDLE>(1));
+        SetPropW(w.window, zvb::kInstanceProperty, reinterpret_cast<HANDLE>(1));
         rc = zvb::run_message_loop(&w);
     }
     zv::ui::gdiplus_stop(gdiplus);

@@ -11,6 +11,8 @@
 #include "ids.h"
 #include "main_window.h"
 #include "message_box.h"
+#include "recording_window.h"
+#include "statistics_report.h"
 #include "strings.h"
 
 namespace zvb {
@@ -50,7 +52,7 @@ void exit_program(MainWindow* w) {
 }  // namespace
 
 void on_command(MainWindow* w, int id) {
-    if (store_command(w, id) || launch_command(w, id)) return;
+    if (recording_command(w, id) || store_command(w, id) || launch_command(w, id)) return;
     switch (id) {
     case ID_PLAY_LOG: toggle_play_log(w); break;
     case ID_REC_MOUSE_MOVE:
@@ -69,8 +71,9 @@ void on_command(MainWindow* w, int id) {
         w->save_settings();
         break;
     case ID_MANUAL: open_manual(w); break;
+    case ID_STATISTICS: show_statistics(w); break;
     case ID_HOME_PAGE: ShellExecuteW(w->window, L"open", kHomePage, nullptr, nullptr, SW_SHOWNORMAL); break;
-    default: break;  // recording and statistics: disabled until their modules exist
+    default: break;
     }
 }
 

@@ -2,15 +2,20 @@
 
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "call_keys.h"
 #include "dialogs.h"
 #include "dpi.h"
+#include "hand_over.h"
 #include "header_bar.h"
 #include "icons.h"
 #include "ids.h"
 #include "message_box.h"
+#include "recording_window.h"
 #include "scenario.h"
 #include "scenario_list.h"
+#include "statistics_report.h"
 #include "strings.h"
 #include "tooltip.h"
 #include "window_class.h"
@@ -81,7 +86,8 @@ void tray_menu(MainWindow* w) {
     SetForegroundWindow(w->window);
     HMENU menu = LoadMenuW(w->module, MAKEINTRESOURCEW(IDM_TRAY));
     HMENU popup = GetSubMenu(menu, 0);
-    EnableMenuItem(popup, ID_RECORD, MF_BYCOMMAND | MF_GRAYED);  // until the recorder is wired in
+    bool can_record = w->recording_on ? w->paused : !w->player->running();
+    EnableMenuItem(popup, ID_RECORD, MF_BYCOMMAND | (can_record ? MF_ENABLED : MF_GRAYED));
     POINT p;
     GetCursorPos(&p);
     TrackPopupMenu(popup, TPM_RIGHTBUTTON, p.x, p.y, 0, w->window, nullptr);
@@ -96,15 +102,27 @@ void context_menu(MainWindow* w) {
     TrackPopupMenu(GetSubMenu(w->menu, 1), TPM_RIGHTBUTTON, p.x, p.y, 0, w->window, nullptr);
 }
 
-// The second start hands over its command line (data 0); zvb_cmd asks
-// whether this instance works on its user folder (data 1: the folder).
 LRESULT on_copy_data(MainWindow* w, const COPYDATASTRUCT* cd) {
-    if (!cd) return FALSE;
-    std::wstring text(static_cast<const wchar_t*>(cd->lpData), cd->cbData / sizeof(wchar_t));
-    if (!text.empty() && text.back() == L'\0') text.pop_back();
-    if (cd->dwData == 1) return lstrcmpiW(text.c_str(), w->folders.user.c_str()) == 0;
-    if (cd->dwData != 0 || w->recording_on || !IsWindowEnabled(w->window)) return FALSE;
-    w->handed_over.push_back(text);
+    if (!cd || (cd->cbData && !cd->lpData)) return FALSE;
+    const char* bytes = static_cast<const char*>(cd->lpData);
+    size_t size = cd->cbData;
+    HWND reply = nullptr;
+    if (cd->dwData == kCopyPlayAndReply) {
+        if (size < 4) return FALSE;
+        uint32_t handle;
+        memcpy(&handle, bytes, 4);
+        reply = reinterpret_cast<HWND>(uintptr_t(handle));
+        bytes += 4, size -= 4;
+    }
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    memcpy(&text[0], bytes, text.size() * sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    if (cd->dwData == kCopyIsUserFolder) return lstrcmpiW(text.c_str(), w->folders.user.c_str()) == 0;
+    if (cd->dwData != kCopyCommandLine && cd->dwData != kCopyPlayAndReply) return FALSE;
+    if (w->recording_on || !IsWindowEnabled(w->window)) return FALSE;
+    // Handled once the sender has its answer: what it asks for may show a
+    // message box, and the sender must not wait for that.
+    w->handed_over.push_back({text, reply});
     PostMessageW(w->window, WM_ZV_COMMAND_LINE, 0, 0);
     return TRUE;
 }
@@ -126,6 +144,8 @@ void on_drop_files(MainWindow* w, HDROP drop) {
 LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     MainWindow* w = g_main;
     if (!w || !w->window) return DefWindowProcW(hwnd, msg, wp, lp);
+    LRESULT handled;
+    if (recording_message(w, msg, wp, lp, &handled)) return handled;
     switch (msg) {
     case WM_SIZE: layout(w); return 0;
     case WM_SETFOCUS: SetFocus(w->list); return 0;
@@ -143,6 +163,9 @@ LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (lp == WM_RBUTTONDOWN) tray_menu(w);
         return 0;
     case WM_CLOSE:
+        // Closing the recording bar ends the recording and offers it for
+        // saving before the window goes.
+        stop_recording(w);
         if (w->settings.trayicon) {
             w->save_settings();
             w->save_list();
@@ -153,7 +176,7 @@ LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_COPYDATA: return on_copy_data(w, reinterpret_cast<const COPYDATASTRUCT*>(lp));
     case WM_HOTKEY:
-        if (int(wp) == kStopHotKey)
+        if (is_stop_hot_key(int(wp)))
             w->player->stop();
         else
             on_call_key(w, int(wp));
@@ -187,14 +210,20 @@ LRESULT CALLBACK main_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ZV_GROUP_WITH: on_list_drop(w, msg, int(wp), reinterpret_cast<ScenarioEntry*>(lp)); return 0;
     case WM_ZV_PLAY_ENTRY: {
         ScenarioEntry* e = tree_find_id(w->root, int(lp));
-        if (e) w->player->launch(e, nullptr);
+        HWND reply = reinterpret_cast<HWND>(wp);
+        if (!e || w->player->running()) {
+            if (reply) PostMessageW(reply, kPlayResult, 1, 0);
+            return 0;
+        }
+        w->play_reply = reply;
+        w->player->launch(e, nullptr);
         return 0;
     }
     case WM_ZV_COMMAND_LINE:
         if (!w->handed_over.empty()) {
-            std::wstring text = w->handed_over.front();
+            MainWindow::HandedOver h = w->handed_over.front();
             w->handed_over.erase(w->handed_over.begin());
-            play_command_line(w, text);
+            play_command_line(w, h.text, h.reply);
         }
         return 0;
     case WM_ZV_UNREGISTER_KEYS: unregister_call_keys(hwnd, w->root); return 0;
@@ -219,7 +248,13 @@ void MainWindow::playing_changed(bool playing) {
 void MainWindow::report(int number) { show(number); }
 
 void MainWindow::play_finished() {
-    // The statistics report is regenerated here once it exists.
+    if (play_reply) {
+        const PlayOutcome& o = player->outcome();
+        bool normal = o.started && !o.stopped && !o.error_step && o.exit_code == 0;
+        PostMessageW(play_reply, kPlayResult, normal ? 0 : 1, o.error_step);
+        play_reply = nullptr;
+    }
+    write_statistics(this);
 }
 
 ScenarioEntry* MainWindow::selected() const {
@@ -233,6 +268,11 @@ void MainWindow::rebuild_list(ScenarioEntry* select) {
 }
 
 int MainWindow::show(const Message& m, UINT type, HWND owner) const {
+    if (!message_row(m.number)) {
+        // The play's own messages live in the program's string table.
+        std::wstring caption = m.number == kMessageCallKeyFailed ? L"zarvo-bot" : zv::ui::load_string(IDS_ERROR);
+        return zv::ui::message_box(owner ? owner : window, zv::ui::load_string(UINT(m.number)), caption, type);
+    }
     std::u16string text = message_string(m), caption = message_caption(m);
     return MessageBoxW(owner ? owner : window, reinterpret_cast<const wchar_t*>(text.c_str()),
                        reinterpret_cast<const wchar_t*>(caption.c_str()), type);
@@ -243,11 +283,7 @@ void MainWindow::refresh_menu() {
     ScenarioEntry* e = selected();
     bool playing = player && player->running();
     auto enable = [&](UINT id, bool on) { EnableMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED)); };
-    const UINT recording_items[] = {ID_RECORD, ID_PAUSE, ID_STOP, ID_INSERT_LAUNCH,
-                                    ID_INSERT_TEXT, ID_INSERT_INPUT, ID_INSERT_DATETIME};
-    // The recorder is not wired in yet: its commands stay visibly disabled.
-    for (UINT id : recording_items) enable(id, false);
-    for (HWND b : buttons) EnableWindow(b, FALSE);
+    refresh_recording_menu(this);
 
     bool idle = !playing && !recording_on;
     bool can = idle && e;
@@ -278,7 +314,6 @@ void MainWindow::refresh_menu() {
     enable(ID_NEW_SCRIPT, idle);
     enable(ID_REFRESH, idle);
     enable(ID_IMPORT, idle);
-    enable(ID_STATISTICS, false);  // the statistics report comes with its own module
     CheckMenuItem(menu, ID_REC_MOUSE_MOVE, MF_BYCOMMAND | (settings.rec_mouse_move ? MF_CHECKED : MF_UNCHECKED));
     CheckMenuItem(menu, ID_PLAY_LOG, MF_BYCOMMAND | (settings.enable_log ? MF_CHECKED : MF_UNCHECKED));
     DrawMenuBar(window);
@@ -345,6 +380,7 @@ bool create_main_window(MainWindow* w, int show) {
 
     w->root = load_scenarios(w);
     w->player.reset(new Player(hwnd, w->root, w->settings, w->folders, w->log, *w));
+    recording_setup(w);
     w->list = create_scenario_list(hwnd, w->root, w->tooltip);
     w->register_keys();
     w->title = version_title();
@@ -381,6 +417,7 @@ void shut_down(MainWindow* w) {
     if (!w->window) return;
     w->save_settings();
     w->save_list();
+    recording_shutdown(w);
     if (w->player->running()) w->player->stop();
     DeleteFileW(w->folders.play_script.c_str());
     Player::release_held_input();

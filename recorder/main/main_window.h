@@ -21,6 +21,7 @@
 namespace zvb {
 
 struct ScenarioEntry;
+struct RecordingSession;
 
 struct MainWindow : PlayerHost {
     HINSTANCE module = nullptr;
@@ -37,9 +38,17 @@ struct MainWindow : PlayerHost {
     std::unique_ptr<Player> player;
     std::wstring title;         // "zarvo-bot Ver ..."
     std::wstring command_line;  // of this start, handled once the window is up
-    std::vector<std::wstring> handed_over;  // command lines of second starts, not yet handled
+    // Command lines handed over by second starts and zvb_cmd, not yet
+    // handled, each with the window to tell how its play went (or null).
+    struct HandedOver {
+        std::wstring text;
+        HWND reply;
+    };
+    std::vector<HandedOver> handed_over;
+    HWND play_reply = nullptr;  // told when the current play is over
     bool tray = false;
-    bool recording_on = false, paused = false;  // the recorder wires these up
+    bool recording_on = false, paused = false;  // kept by the recording (recording_window.h)
+    RecordingSession* recording_session = nullptr;
     bool call_key_failure_shown = false;
     // A timeline converted to a script and open in the script editor.
     HANDLE convert_process = nullptr;
@@ -78,7 +87,8 @@ int run_message_loop(MainWindow* w);
 // Commands (main_commands.cpp, store_commands.cpp, launch_commands.cpp).
 void on_command(MainWindow* w, int id);
 void play_selected(MainWindow* w, bool ask_count);
-void play_command_line(MainWindow* w, const std::wstring& text);
+// Plays what a command line names; `reply` (may be null) hears the outcome.
+void play_command_line(MainWindow* w, const std::wstring& text, HWND reply = nullptr);
 void handle_dropped_files(MainWindow* w, const std::vector<std::wstring>& paths);
 void on_list_drop(MainWindow* w, UINT msg, int position, ScenarioEntry* e);
 void on_convert_timer(MainWindow* w);

@@ -32,6 +32,8 @@ const wchar_t* type_name(int type) {
 
 }  // namespace
 
+bool is_stop_hot_key(int id) { return id >= kStopHotKey && id < kStopHotKey + 4; }
+
 HANDLE start_program(const std::wstring& program, const std::wstring& parameters, const std::wstring& folder,
                      int show, bool keep, DWORD* error) {
     SHELLEXECUTEINFOW info = {};
@@ -72,7 +74,7 @@ bool Player::launch(ScenarioEntry* e, const wchar_t* reason) {
     outcome_ = PlayOutcome();
     e->playing = 1;
     host_.playing_changed(true);
-    RegisterHotKey(window_, kStopHotKey, MOD_CONTROL, 'Q');
+    register_stop_keys();
 
     log(e, type_name(e->type));
     if (e->type == kTypeScript) {
@@ -94,6 +96,13 @@ bool Player::launch(ScenarioEntry* e, const wchar_t* reason) {
     outcome_.started = true;
     SetTimer(window_, kWatchTimer, 1, nullptr);
     return true;
+}
+
+// Ctrl+Q, and Ctrl+Q with Shift, Alt or both: a script that stopped while
+// holding a modifier down must not make the stop key useless.
+void Player::register_stop_keys() {
+    const UINT extra[] = {0, MOD_SHIFT, MOD_ALT, MOD_SHIFT | MOD_ALT};
+    for (int i = 0; i < 4; ++i) RegisterHotKey(window_, kStopHotKey + i, MOD_CONTROL | extra[i], 'Q');
 }
 
 ScenarioEntry* Player::notified_entry(int id) const {
@@ -176,7 +185,7 @@ void Player::clean_up() {
     }
     release_held_input();
     KillTimer(window_, kWatchTimer);
-    UnregisterHotKey(window_, kStopHotKey);
+    for (int id = kStopHotKey; id < kStopHotKey + 4; ++id) UnregisterHotKey(window_, id);
     ScenarioEntry* e = id_ != -1 ? tree_find_id(root_, id_) : (entry_ && entry_->type != kTypeGroup ? entry_ : nullptr);
     if (step_ != -1) {
         outcome_.error_step = step_ + 1;

@@ -42,7 +42,8 @@ struct PlayOutcome {
     DWORD exit_code = 0;   // the runner's exit code
 };
 
-constexpr int kStopHotKey = 512;
+constexpr int kStopHotKey = 512;  // Ctrl+Q; 513-515 the same with Shift and Alt held
+bool is_stop_hot_key(int id);
 // Messages of the recorder's table that a play reports.
 constexpr int kMessageCallKeyFailed = 1010, kMessageNothingToPlay = 1011, kMessagePlayFailed = 1012,
               kMessageNotFound = 1014, kMessageExportFailed = 1030;
@@ -75,6 +76,7 @@ public:
 
 private:
     ScenarioEntry* notified_entry(int id) const;
+    void register_stop_keys();
     void log(ScenarioEntry* e, const std::wstring& message) const;
     bool start_runner(const std::wstring& script, const std::wstring& folder);
     void clean_up();

@@ -42,6 +42,8 @@ struct List {
     ScenarioEntry* dragged = nullptr;
     int drop = kNoDrop;  // -1 above the first row, n below row n
     int under = -1;      // the row under the cursor while dragging
+    bool ctrl = false, shift = false;  // as the last mouse message or key change saw them
+    bool deselect_on_release = false;  // a press on the selected row: toggled off unless it drags
     HICON icons[3] = {};
     HFONT name_font = nullptr, small_font = nullptr;
 };
@@ -204,13 +206,10 @@ void show_tip(List* l, int row) {
 
 // ---- dragging ------------------------------------------------------------------
 
-bool ctrl_down() { return GetKeyState(VK_CONTROL) < 0; }
-bool shift_down() { return GetKeyState(VK_SHIFT) < 0; }
-
 void set_drag_cursor(const List* l) {
     DragCursor c = l->drop == kNoDrop ? DragCursor::kNoDrop
-                   : ctrl_down()      ? DragCursor::kCopy
-                   : shift_down()     ? DragCursor::kGroup
+                   : l->ctrl          ? DragCursor::kCopy
+                   : l->shift         ? DragCursor::kGroup
                                       : DragCursor::kMove;
     SetCursor(drag_cursor(c));
 }
@@ -258,7 +257,7 @@ void drop_with_left(List* l) {
     int drop = l->drop, under = l->under;
     ScenarioEntry* e = l->dragged;
     bool cancelled = l->cancelled;
-    bool copy = ctrl_down(), group = shift_down();
+    bool copy = l->ctrl, group = l->shift;
     end_drag(l);
     if (cancelled || drop == kNoDrop || !e) return;
     LPARAM entry = reinterpret_cast<LPARAM>(e);
@@ -430,7 +429,7 @@ void paint_row(List* l, HDC dc, int row, int width, bool focused) {
 void paint_drop_marker(List* l, HDC dc, int width) {
     if (!l->dragging || l->drop == kNoDrop) return;
     HBRUSH brush = CreateSolidBrush(GetSysColor(COLOR_HIGHLIGHT));
-    if (shift_down() && !ctrl_down() && l->under >= 0) {
+    if (l->shift && !l->ctrl && l->under >= 0) {
         RECT r = {0, row_top(l, l->under), width, row_top(l, l->under) + row_height()};
         for (int i = 0; i < scale(2); ++i, InflateRect(&r, -1, -1)) FrameRect(dc, &r, brush);
     } else {
@@ -462,6 +461,7 @@ void on_button_down(List* l, POINT p, bool right) {
     l->pressed = true;
     l->right = right;
     l->press = p;
+    SetCapture(l->window);  // a press that leaves the list quickly still drags
     l->pressed_row = row;
     l->pressed_button = button_at(l, row, p);
     if (busy(l)) return;  // only the stop button works while playing
@@ -470,12 +470,13 @@ void on_button_down(List* l, POINT p, bool right) {
         l->pressed = false;
         return;
     }
+    l->deselect_on_release = false;
     if (row < 0)
         select(l, -1);
     else if (row != l->selected)
         select(l, row);
     else if (!right && had_focus && !l->pressed_button)
-        select(l, -1);
+        l->deselect_on_release = true;  // unless the press becomes a drag of this row
     if (l->pressed_button) InvalidateRect(l->window, nullptr, FALSE);
 }
 
@@ -488,6 +489,7 @@ void on_mouse_move(List* l, POINT p) {
         !l->pressed_button) {
         l->dragging = true;
         l->cancelled = false;
+        l->deselect_on_release = false;
         l->dragged = entry_at(l, l->selected);
         SendMessageW(l->tip, kTipHide, 0, 0);
         SetCapture(l->window);
@@ -514,9 +516,18 @@ void on_mouse_move(List* l, POINT p) {
 }
 
 void on_left_up(List* l, POINT p) {
-    if (l->dragging) return drop_with_left(l);
+    if (l->dragging) {
+        track_drop(l, p);  // the release's own position decides
+        return drop_with_left(l);
+    }
     bool was_pressed = l->pressed;
     l->pressed = false;
+    if (GetCapture() == l->window) ReleaseCapture();
+    if (l->deselect_on_release) {
+        l->deselect_on_release = false;
+        select(l, -1);
+        return;
+    }
     int row = row_at(l, p.y);
     if (!was_pressed || row < 0 || row != l->pressed_row) return;
     int button = button_at(l, row, p);
@@ -525,9 +536,13 @@ void on_left_up(List* l, POINT p) {
     SendMessageW(l->parent, button == kPlayButton ? WM_ZV_PLAY_SELECTED : WM_ZV_EDIT_SELECTED, 0, 0);
 }
 
-void on_right_up(List* l) {
-    if (l->dragging) return drop_with_right(l);
+void on_right_up(List* l, POINT p) {
+    if (l->dragging) {
+        track_drop(l, p);
+        return drop_with_right(l);
+    }
     l->pressed = false;
+    if (GetCapture() == l->window) ReleaseCapture();
     if (!busy(l)) SendMessageW(l->parent, WM_ZV_CONTEXT_MENU, 0, 0);
 }
 
@@ -537,6 +552,8 @@ void on_key(List* l, WPARAM key, LPARAM flags) {
             l->cancelled = true;
             end_drag(l);
         } else if (key == VK_CONTROL || key == VK_SHIFT) {
+            l->ctrl = GetAsyncKeyState(VK_CONTROL) < 0;
+            l->shift = GetAsyncKeyState(VK_SHIFT) < 0;
             set_drag_cursor(l);
             InvalidateRect(l->window, nullptr, FALSE);
         }
@@ -617,6 +634,12 @@ void make_fonts(List* l) {
 LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     List* l = list_of(w);
     POINT p = {short(LOWORD(lp)), short(HIWORD(lp))};
+    if (l && msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK) {
+        // The keys held with the mouse message, or held now: the keyboard's
+        // messages may go to another window's thread while the list drags.
+        l->ctrl = (wp & MK_CONTROL) || GetAsyncKeyState(VK_CONTROL) < 0;
+        l->shift = (wp & MK_SHIFT) || GetAsyncKeyState(VK_SHIFT) < 0;
+    }
     switch (msg) {
     case WM_NCCREATE: {
         auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
@@ -707,7 +730,7 @@ LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         if (!l->right || !l->dragging) on_left_up(l, p);
         return 0;
     case WM_RBUTTONUP:
-        if (l->right || !l->dragging) on_right_up(l);
+        if (l->right || !l->dragging) on_right_up(l, p);
         return 0;
     case WM_LBUTTONDBLCLK: {
         int row = row_at(l, p.y);
@@ -724,10 +747,12 @@ LRESULT CALLBACK list_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         InvalidateRect(w, nullptr, FALSE);
         return 0;
     case WM_CAPTURECHANGED:
-        if (l->dragging && reinterpret_cast<HWND>(lp) != w) {
+        if (reinterpret_cast<HWND>(lp) == w) return 0;
+        if (l->dragging) {
             l->cancelled = true;
             end_drag(l);
         }
+        l->pressed = false;
         return 0;
     case WM_SETCURSOR:
         if (l->dragging) return set_drag_cursor(l), TRUE;

@@ -27,6 +27,14 @@ const Command kCommands[] = {
      u"        \ton the main window does (an existing scenario is replaced)\n",
      u"  import\tフォルダー、.ksc .zv .img .ini ファイル、アーカイブを取り込む\n"
      u"        \t(メイン画面へのドロップと同じ。同名のシナリオは置き換える)\n"},
+    {u"stats", 0, 1, true, run_stats, u"stats [OUTFILE]",
+     u"  stats\t\twrite the statistics report (default: USERDIR\\statistics.html)\n",
+     u"  stats\t\t統計レポートを書き出す (省略時: USERDIR\\statistics.html)\n"},
+    {u"manual", 2, 2, true, run_manual, u"manual NAME OUTDIR",
+     u"  manual\twrite the HTML manual of the timeline NAME into OUTDIR\n"
+     u"        \t(NAME.html and the folder NAME with its pictures)\n",
+     u"  manual\tタイムライン NAME の HTML マニュアルを OUTDIR に書き出す\n"
+     u"        \t(NAME.html と画像を入れたフォルダー NAME)\n"},
     {u"dump", 1, 1, false, run_dump, u"dump FILE.zv",
      u"  dump\t\tprint every record of an operation file, one field per line\n",
      u"  dump\t\t操作ファイルの全レコードを 1 行に 1 項目で表示\n"},
@@ -38,6 +46,15 @@ const Command kCommands[] = {
      u"  script\tシナリオ NAME の再生スクリプトをエクスポートと同じく OUTFILE に\n"
      u"        \t書き出す (スクリプトはコピー)。/notify で再生通知を入れ、\n"
      u"        \t/from N でタイムラインの N 番 (0 が先頭) より前の操作を省く\n"},
+    {u"play", 1, 2, true, run_play, u"play NAME [/n]",
+     u"  play\t\tplay the scenario NAME and wait for the end: handed to a running\n"
+     u"      \t\tzarvo-bot on the same user folder (/n: not while it plays\n"
+     u"      \t\tsomething else), else played here through zvs_app; exit code 1\n"
+     u"      \t\twhen the play failed or was stopped (the step on standard error)\n",
+     u"  play\t\tシナリオ NAME を再生して終了を待つ (同じユーザーフォルダーの\n"
+     u"      \t\tzarvo-bot が起動中ならそちらで再生。/n: 再生中なら何もしない。\n"
+     u"      \t\tそれ以外は zvs_app で再生)。失敗・停止時は終了コード 1\n"
+     u"      \t\t(標準エラーにステップ番号)\n"},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 

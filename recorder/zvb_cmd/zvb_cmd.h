@@ -44,6 +44,9 @@ int run_list(Tool& tool, const Args& args);
 int run_export(Tool& tool, const Args& args);
 int run_import(Tool& tool, const Args& args);
 int run_dump(Tool& tool, const Args& args);
+int run_play(Tool& tool, const Args& args);
+int run_stats(Tool& tool, const Args& args);
+int run_manual(Tool& tool, const Args& args);
 int run_script(Tool& tool, const Args& args);
 
 // Writes the play script of e to `out` with the PLAY values of the user

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <string>
 #include <utility>
 #include <vector>
@@ -113,6 +114,9 @@ TEST(ZvbCmd, FailuresExitWithOneLine) {
          "The import failed. bad.bin: The file is not a scenario archive.",
          "インポートに失敗しました。 bad.bin: シナリオのアーカイブではありません。"},
         {{"dump", path8(u / "missing.zv")}, nullptr, nullptr},
+        {{"/dir", dir, "stats", path8(u / "none/s.html")}, nullptr, nullptr},
+        {{"/dir", dir, "manual", "ない", dir}, "The scenario \"ない\" named on the command line was not found.",
+         "コマンドライン引数で指定されたシナリオ「ない」が見つかりません。"},
     };
     for (const Case& c : cases) {
         auto r = zvb_cmd(c.args);
@@ -136,10 +140,58 @@ TEST(ZvbCmd, FailuresExitWithOneLine) {
     EXPECT_EQ(r.exit_code, 0);
     std::string usage = from_console(r.out);
     EXPECT_EQ(usage.rfind("zvb_cmd [/dir USERDIR] list\nzvb_cmd [/dir USERDIR] export NAME OUTFILE\n"
-                          "zvb_cmd [/dir USERDIR] import FILE...\nzvb_cmd dump FILE.zv\n", 0),
+                          "zvb_cmd [/dir USERDIR] import FILE...\nzvb_cmd [/dir USERDIR] stats [OUTFILE]\n"
+                          "zvb_cmd [/dir USERDIR] manual NAME OUTDIR\nzvb_cmd dump FILE.zv\n", 0),
               0u);
     EXPECT_NE(usage.find(shown(tr("print every record of an operation file", "操作ファイルの全レコード"))),
               std::string::npos);
+}
+
+// The statistics report (default place and a given one) and the manual of
+// a timeline, through the same generators as the recorder's.
+TEST(ZvbCmd, StatsAndManual) {
+    TempFolder u, out;
+    std::string png = "\x89PNG\r\n\x1A\n" + std::string("\0\0\0\x0DIHDR\0\0\x01\x90\0\0\x01\x2C", 16) + "rest";
+    std::string record = le32(2684) + le32(0) + le32(350) + le32(0) + le32(0) + le32(400) + le32(300) +
+                         std::string(2684 - 28, '\0');
+    record.replace(1056, 12, le32(0) + le32(uint32_t(png.size())) + le32(1324));  // the image, a left click
+    record.replace(1076, 8, le32(200) + le32(100));
+    fs::create_directories(u / "data");
+    put_bytes(u / "data/週報.zv", record);
+    put_bytes(u / "data/週報.zv.img", png);
+    put_bytes(u / "data/週報.zv.ini", "[TIME]\r\nrecord=60000\r\nplay_total=160000\r\nrecord_timestamp=" +
+                                         std::to_string(uint64_t(time(nullptr)) - 3600) + "\r\n[PLAY]\r\nstart=4\r\nend=4\r\n");
+    put_bytes(u / "data/メモ.ksc", "");
+    std::string dir = path8(u.root);
+
+    auto r = zvb_cmd({"/dir", dir, "stats"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    std::string page = bytes_of(u / "statistics.html");
+    EXPECT_NE(page.find("<tr><td class=\"script\">メモ</td>"), std::string::npos);
+    EXPECT_NE(page.find("<tr><td>週報</td><td>8時間7分</td><td>1分 (1日)</td><td>33.3%</td><td>100.0%</td></tr>"),
+              std::string::npos);
+    r = zvb_cmd({"/dir", dir, "STATS", path8(out / "report.html")});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(bytes_of(out / "report.html"), page);
+
+    r = zvb_cmd({"/dir", dir, "manual", "週報", path8(out.root)});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(bytes_of(out / "週報/0.png"), png);
+    std::string manual = bytes_of(out / "週報.html");
+    EXPECT_NE(manual.find("<title>週報</title>"), std::string::npos);
+    EXPECT_NE(manual.find("<img src=\"週報/point.svg\" class=\"normal_img\" style=\"width:30px; height:30px; "
+                          "left:97px; top:72px;\"/>"),
+              std::string::npos);
+
+    // A script has no operations to show; a missing folder cannot be written.
+    r = zvb_cmd({"/dir", dir, "manual", "メモ", path8(out.root)});
+    EXPECT_EQ(from_console(r.err),
+              shown(tr("zvb_cmd: \"メモ\" is no timeline: a manual shows the operations of a timeline\n",
+                       "zvb_cmd: 「メモ」はタイムラインではありません (マニュアルはタイムラインの操作から作ります)\n")));
+    r = zvb_cmd({"/dir", dir, "manual", "週報", path8(out / "none")});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(from_console(r.err).rfind(shown(tr("zvb_cmd: The HTML manual could not be written.: ",
+                                                  "zvb_cmd: HTML出力に失敗しました。: ")), 0), 0u) << r.err;
 }
 
 }  // namespace

@@ -145,6 +145,7 @@ struct Search {
     const wchar_t* caption;
     bool visible_only;
     HWND found;
+    bool boxes_only = false;
 };
 
 BOOL CALLBACK find_window(HWND w, LPARAM lp) {
@@ -157,6 +158,7 @@ BOOL CALLBACK find_window(HWND w, LPARAM lp) {
     if (pid != s->pid || lstrcmpW(cls, s->cls) != 0) return TRUE;
     if (s->visible_only && !IsWindowVisible(w)) return TRUE;
     if (s->caption && lstrcmpW(caption, s->caption) != 0) return TRUE;
+    if (s->boxes_only && !GetDlgItem(w, 0xFFFF)) return TRUE;
     s->found = w;
     return FALSE;
 }
@@ -165,6 +167,12 @@ BOOL CALLBACK find_window(HWND w, LPARAM lp) {
 
 HWND Recorder::dialog(const wchar_t* caption, int ms) const {
     Search s = {pid(), L"#32770", caption, true, nullptr};
+    eventually([&] { return EnumWindows(find_window, reinterpret_cast<LPARAM>(&s)), s.found != nullptr; }, ms);
+    return s.found;
+}
+
+HWND Recorder::message_box(const wchar_t* caption, int ms) const {
+    Search s = {pid(), L"#32770", caption, true, nullptr, true};
     eventually([&] { return EnumWindows(find_window, reinterpret_cast<LPARAM>(&s)), s.found != nullptr; }, ms);
     return s.found;
 }

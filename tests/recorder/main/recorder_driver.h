@@ -22,7 +22,7 @@ std::string narrow(const std::wstring& s);
 class UserFolder {
 public:
     // `window`: more lines for section WINDOW of zarvo-bot.ini.
-    explicit UserFolder(const char* what, bool trayicon = false, const std::string& window = "main_left=40\r\n");
+    explicit UserFolder(const char* what, bool trayicon = false, const std::string& window = "main_left=40\r\nmain_bottom=700\r\n");
     ~UserFolder();
     const std::filesystem::path& path() const { return dir_; }
     std::filesystem::path data() const { return dir_ / "data"; }
@@ -72,6 +72,8 @@ public:
     // The process's next visible dialog or message box with this caption
     // (any caption when null); null after the timeout.
     HWND dialog(const wchar_t* caption = nullptr, int ms = 20000) const;
+    // The same for message boxes only (they hold their text in item 0xFFFF).
+    HWND message_box(const wchar_t* caption = nullptr, int ms = 20000) const;
     // A top-level window of the process by class.
     HWND window(const wchar_t* cls) const;
 

@@ -1,0 +1,63 @@
+// Resource and command numbers of zvs.exe (shared by zvs.rc and the code).
+#pragma once
+
+#define IDI_ZVS 102
+#define IDM_MAIN 103
+#define IDA_MAIN 106
+#define IDB_TOOLBAR_32 107
+#define IDB_TOOLBAR_64 108
+#define IDB_TOOLBAR_96 109
+
+// Child windows.
+#define IDC_EDITOR 1
+#define IDC_CONSOLE 2
+#define IDC_VARIABLES 3
+#define IDC_TOOLBAR 107
+
+// Strings.
+#define IDS_OPEN_TITLE 10
+#define IDS_SAVE_AS_TITLE 11
+#define IDS_SAVE_CHANGES 12
+#define IDS_START 13
+#define IDS_END 14
+#define IDS_STOP 15
+#define IDS_RESULT 16
+#define IDS_VARIABLE 17
+#define IDS_VALUE 18
+#define IDS_TUTORIAL_PROMPT 19
+#define IDS_MANUAL_FAILED 20
+#define IDS_MANUAL_CAPTION 21
+#define IDS_ALLOC_ERROR 22
+#define IDS_FILTER 23
+
+// Commands.
+#define ID_FILE_OPEN 40001
+#define ID_FILE_SAVE_AS 40002
+#define ID_FILE_EXIT 40003
+#define ID_EDIT_UNDO 40009
+#define ID_EDIT_REDO 40010
+#define ID_EDIT_COPY 40011
+#define ID_EDIT_CUT 40012
+#define ID_EDIT_PASTE 40013
+#define ID_EDIT_DELETE 40014
+#define ID_EDIT_SELECT_ALL 40015
+#define ID_FILE_FONT 40016
+#define ID_FILE_SAVE 40018
+#define ID_FILE_NEW 40019
+#define ID_RUN_EXEC 40020
+#define ID_RUN_CLEAR 40021
+#define ID_RUN_STOP 40022
+#define ID_SPEED_NO_WAIT 40023
+#define ID_SPEED_FAST 40024
+#define ID_SPEED_NORMAL 40025
+#define ID_SPEED_SLOW 40026
+#define ID_RUN_STEP 40027
+#define ID_RUN_TO_CURSOR 40034
+#define ID_HELP_TUTORIAL 40036
+#define ID_KSC5_MODE 40037
+#define ID_EDIT_FIND 40041
+#define ID_EDIT_FIND_NEXT 40045
+#define ID_FILE_LINE_NUMBERS 40046
+#define ID_HELP_MANUAL 40049
+#define ID_RUN_STRICT 40050
+#define ID_RUN_HEX 40051

@@ -1,0 +1,21 @@
+# Writes OUT, a C++ source holding the template files as byte arrays with
+# report_template() over them (the native build's stand-in for the TEXT
+# resources of the Windows programs).
+set(names statistics.html manual_head.html point.svg)
+set(enums kStatistics kManualHead kMarker)
+set(body "// Generated from recorder/core/templates by embed.cmake; do not edit.\n#include \"report_templates.h\"\n\nnamespace zvb {\n\nnamespace {\n\n")
+set(cases "")
+foreach(i RANGE 2)
+  list(GET names ${i} name)
+  list(GET enums ${i} enum)
+  file(READ ${DIR}/${name} hex HEX)
+  string(LENGTH "${hex}" n)
+  math(EXPR n "${n} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+  string(APPEND body "const char k${enum}[${n}] = {${bytes}};\n")
+  string(APPEND cases "    case ReportTemplate::${enum}: return std::string_view(k${enum}, sizeof k${enum});\n")
+endforeach()
+string(APPEND body "\n}  // namespace\n\nstd::string_view report_template(ReportTemplate which) {\n    switch (which) {\n${cases}    }\n    return {};\n}\n\n}  // namespace zvb\n")
+file(WRITE ${OUT}.tmp "${body}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${OUT}.tmp ${OUT})
+file(REMOVE ${OUT}.tmp)
