@@ -12,13 +12,16 @@
 //       long (default 600); ZV_HTTP_PORT names a loopback HTTP server for
 //       http_request (./dev runs it), without one the family is left out;
 //       the list (text,files,desktop,process) runs only those
+//   zv_soak recorder [plays]            one zarvo-bot process plays a small
+//       timeline that many times (default 1000), each play handed over as
+//       a command line; its counters and play log must account for each
 //   zv_soak noop                         ends at once (families.ksc starts
 //       it with shell)
 //
-// This program stands in for the recorder where the recorder is not
-// running: a window of class "zarvo-bot_main" takes the play
-// notifications, and a helper thread answers the dialogs of the families
-// script as a user would.
+// In the first two modes this program stands in for the recorder: a
+// window of class "zarvo-bot_main" takes the play notifications, and a
+// helper thread answers the dialogs of the families script as a user
+// would.
 #include "soak.h"
 
 #include <cstdio>
@@ -33,7 +36,8 @@ namespace {
 int usage() {
     std::fprintf(stderr,
                  "usage: zv_soak plays [operations] [plays]\n"
-                 "       zv_soak families [seconds [text,files,desktop,process]]\n");
+                 "       zv_soak families [seconds [text,files,desktop,process]]\n"
+                 "       zv_soak recorder [plays]\n");
     return 2;
 }
 
@@ -54,5 +58,6 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"plays") return soak::run_plays(soak::number(argc, argv, 2, 300), soak::number(argc, argv, 3, 500));
     if (mode == L"families")
         return soak::run_families(soak::number(argc, argv, 2, 600), argc > 3 ? argv[3] : L"");
+    if (mode == L"recorder") return soak::run_recorder(soak::number(argc, argv, 2, 1000));
     return soak::usage();
 }

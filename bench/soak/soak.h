@@ -27,6 +27,10 @@ struct Sample {
     int64_t user_objects;
 };
 
+// zv_target closes itself after two minutes unless told otherwise; a soak
+// outlasts that.
+constexpr unsigned kTargetLifetimeMs = 24u * 3600 * 1000;
+
 Sample sample(HANDLE process, const std::string& label, DWORD start_tick);
 
 // Prints the samples as a table and whether anything grew: private memory
@@ -71,5 +75,6 @@ std::string narrow(const std::wstring& wide);
 
 int run_plays(int operations, int plays);
 int run_families(int seconds, const std::wstring& families);
+int run_recorder(int plays);
 
 }  // namespace soak

@@ -95,7 +95,7 @@ int run_plays(int operations, int plays) {
         std::fprintf(stderr, "zv_soak: no desktop to play on\n");
         return 1;
     }
-    zv::test::Target target;
+    zv::test::Target target(kTargetLifetimeMs);
     if (!target.started()) {
         std::fprintf(stderr, "zv_soak: zv_target did not start\n");
         return 1;
