@@ -31,6 +31,9 @@ struct Sample {
 // outlasts that.
 constexpr unsigned kTargetLifetimeMs = 24u * 3600 * 1000;
 
+// Five readings 100 ms apart, each count the lowest of them: a handle the
+// process holds for a moment (a file it writes between plays) is no leak,
+// while a leaked one shows in every reading.
 Sample sample(HANDLE process, const std::string& label, DWORD start_tick);
 
 // Prints the samples as a table and whether anything grew: private memory

@@ -43,9 +43,7 @@ int64_t handles_from_system_table(DWORD pid) {
     return mine;
 }
 
-}  // namespace
-
-Sample sample(HANDLE process, const std::string& label, DWORD start_tick) {
+Sample reading(HANDLE process, const std::string& label, DWORD start_tick) {
     Sample s = {label, (GetTickCount() - start_tick) / 1000.0, -1, -1, -1, -1, -1};
     // PagefileUsage is the commit charge of the process's private memory
     // (Wine leaves the extended PrivateUsage field empty).
@@ -66,6 +64,20 @@ Sample sample(HANDLE process, const std::string& label, DWORD start_tick) {
     if (gdi || user) {
         s.gdi_objects = gdi;
         s.user_objects = user;
+    }
+    return s;
+}
+
+}  // namespace
+
+Sample sample(HANDLE process, const std::string& label, DWORD start_tick) {
+    Sample s = reading(process, label, start_tick);
+    for (int i = 0; i < 4; ++i) {
+        Sleep(100);
+        const Sample r = reading(process, label, start_tick);
+        for (auto field : {&Sample::private_kb, &Sample::working_kb, &Sample::handles, &Sample::gdi_objects,
+                           &Sample::user_objects})
+            if (r.*field < s.*field) s.*field = r.*field;
     }
     return s;
 }
