@@ -100,10 +100,10 @@ bool report(const char* what, const std::vector<Sample>& samples) {
         std::printf("  too few samples to compare\n");
         return false;
     }
-    // Memory is judged over the second half: the engine keeps up to 64K
-    // freed nodes and values for reuse, and a run fills those lists first
-    // (a plateau of a few megabytes, reached within the first minute).
-    // Counts of handles and objects have no such pool: all of the run.
+    // Memory is judged over the second half, after the process has warmed
+    // up (the engine's lists of freed nodes and values for reuse hold a
+    // few megabytes when full; families.ksc fills them first). Counts of
+    // handles and objects have no such pool: all of the run.
     const Sample &a = samples.front(), &m = samples[samples.size() - 2], &b = samples.back();
     bool grew = false;
     int64_t slack = m.private_kb / 50 > 256 ? m.private_kb / 50 : 256;

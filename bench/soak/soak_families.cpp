@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -65,6 +66,23 @@ void answer_dialogs(DWORD pid, const std::atomic<bool>* done, std::atomic<int>* 
         for (auto it = seen.begin(); it != seen.end();) it = IsWindow(*it) ? std::next(it) : seen.erase(it);
         Sleep(50);
     }
+}
+
+// The failed checks by name ("<time> <name>: got (expected want)" lines of
+// put_log), each with its count and first line, so a run of hours stays
+// readable.
+void print_failures(const std::string& log) {
+    std::map<std::string, std::pair<int, std::string>> by_name;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t colon = line.find(": ", 20);
+        if (line.size() < 20 || colon == std::string::npos) continue;
+        auto& entry = by_name[line.substr(20, colon - 20)];
+        if (!entry.first++) entry.second = line;
+    }
+    for (const auto& [name, entry] : by_name)
+        std::printf("  %5d x %s, first: %s\n", entry.first, name.c_str(), entry.second.c_str());
 }
 
 }  // namespace
@@ -147,7 +165,7 @@ int run_families(int seconds, const std::wstring& families) {
     log.close();
     std::printf("\n%d passes in %.0f s, %d dialogs answered, zvs_app exit code %lu, %d failed checks\n", passes,
                 (GetTickCount() - t0) / 1000.0, answered.load(), exit_code, failures);
-    if (!failed.str().empty()) std::printf("%s", failed.str().substr(0, 2000).c_str());
+    print_failures(failed.str());
     bool ok = report("zvs_app (every DESKOPS family)", samples) && exit_code == 0 && failures == 0 && !unexpected;
     // The work folder holds only the logs the passes appended to.
     for (const wchar_t* name : {L"failures.log", L"soak.log"}) DeleteFileW((work + name).c_str());
