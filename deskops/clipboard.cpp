@@ -5,10 +5,25 @@
 
 using namespace deskops;
 
+namespace {
+
+// Another program may hold the clipboard open for a moment (a paste in
+// progress, a clipboard manager copying what was just set): an unattended
+// script must not fail on that, so it is tried for up to half a second.
+bool open_clipboard() {
+    for (int tries = 1;; ++tries) {
+        if (OpenClipboard(nullptr)) return true;
+        if (tries == 50) return false;
+        Sleep(10);
+    }
+}
+
+}  // namespace
+
 DESKOPS_FUNCTION(get_clipboard) {
     // Every failure reads as an empty clipboard.
     std::u16string text;
-    if (IsClipboardFormatAvailable(CF_UNICODETEXT) && OpenClipboard(nullptr)) {
+    if (IsClipboardFormatAvailable(CF_UNICODETEXT) && open_clipboard()) {
         HANDLE data = GetClipboardData(CF_UNICODETEXT);
         const wchar_t* locked = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
         if (locked) {
@@ -29,7 +44,7 @@ DESKOPS_FUNCTION(set_clipboard) {
     if (!has_args(args, 1)) return kMissing;
     std::u16string text;
     if (!read_text(arg(args, 0), &text, errbuf)) return kFailed;
-    if (!OpenClipboard(nullptr)) return fail_system(errbuf);
+    if (!open_clipboard()) return fail_system(errbuf);
     HGLOBAL memory = nullptr;
     void* locked = nullptr;
     if (!EmptyClipboard() || !(memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (text.size() + 1) * 2)) ||

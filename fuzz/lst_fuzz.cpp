@@ -1,9 +1,6 @@
 // Fuzz target: the list-file (.lst) reader. Whatever the bytes, the member
 // list read from them holds only valid, distinct names of the three types,
 // and writing it gives a list that reads back the same.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,10 +10,11 @@
 #include "list_file.h"
 #include "names.h"
 #include "utf.h"
+#include "support/work_dir.h"
 
 namespace {
 
-std::string g_folder;  // <temp>/zvb_lst_fuzz-<pid>/data; its list is data.lst
+std::string g_folder;  // <work>/zvb_lst_fuzz-<pid>/data; its list is data.lst
 
 bool check_record(const zvb::ListRecord& r, void*) {
     if (r.name[zvb::kNameUnits - 1] != 0) __builtin_trap();
@@ -37,10 +35,7 @@ std::u16string tree_names(const zvb::ScenarioEntry* head) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const char* tmp = getenv("TMPDIR");
-    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/zvb_lst_fuzz-" + std::to_string(getpid());
-    mkdir(dir.c_str(), 0755);
-    g_folder = dir + "/data";
+    g_folder = (zv_fuzz::work_dir("zvb_lst_fuzz") / "data").string();
     return 0;
 }
 

@@ -2,9 +2,6 @@
 // ends, and nothing appears outside the data folder: the work folder holds
 // only the archive and the data folder afterwards. Questions are answered
 // yes; the data folder is emptied after each input.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,18 +10,18 @@
 
 #include "archive.h"
 #include "file_util.h"
+#include "support/work_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path g_root;  // <temp>/zvb_zva_fuzz-<pid>: in.zva and data/
+fs::path g_root;  // <work>/zvb_zva_fuzz-<pid>: in.zva and data/
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_root = fs::temp_directory_path() / ("zvb_zva_fuzz-" + std::to_string(getpid()));
-    fs::remove_all(g_root);
+    g_root = zv_fuzz::work_dir("zvb_zva_fuzz");
     fs::create_directories(g_root / "data");
     return 0;
 }

@@ -82,13 +82,24 @@ bool class_test(const char16_t* t, size_t n, char16_t c, char16_t lo) {
 
 bool class_may_accept_high(const char16_t* t, size_t n) {
     if (n > 0 && t[0] == u'^') return true;
-    for (size_t i = 0; i < n; ++i) {
-        if (t[i] >= 256) return true;
+    // The items exactly as class_test reads them: a range may end with the
+    // backslash of an escape ("~-\\W" is the range ~ to \ and then \W), so
+    // skipping escapes by a scan of their own would miss the \W.
+    for (size_t i = 0; i < n;) {
         if (t[i] == u'\\' && i + 1 < n) {
             char16_t e = t[i + 1];
             if (e == u'D' || e == u'S' || e == u'W' || e >= 256) return true;
-            ++i;
+            i += 2;
+            continue;
         }
+        size_t units = 1;
+        if (is_high(t[i]) && i + 1 < n && t[i + 1] != 0)
+            units = i + 4 < n && t[i + 2] == u'-' && is_high(t[i + 3]) && t[i + 4] != 0 ? 5 : 2;
+        else if (i + 2 < n && t[i + 1] == u'-')
+            units = 3;
+        for (size_t k = i; k < i + units; ++k)
+            if (t[k] >= 256) return true;
+        i += units;
     }
     return false;
 }

@@ -155,6 +155,12 @@ struct Blob {
 
 // Notes a blob and skips its bytes; its length must fit what is left.
 bool plan_blob(Reader& r, const std::u16string& target, std::vector<Blob>* blobs, uint32_t* error) {
+    // A file of an entry that does not fit the path fields would give a
+    // scenario the tree can never list.
+    if (target.size() >= kPathUnits) {
+        *error = kErrorPathTooLong;
+        return false;
+    }
     uint32_t length;
     Got got = get(r, &length, 4, error);
     if (got != Got::kAll || length > r.size - r.pos) {

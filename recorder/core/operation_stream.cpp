@@ -30,6 +30,9 @@ void OperationStream::open_bytes(const uint8_t* data, size_t size) {
 // Appends up to `want` bytes from the source; false at its end or on error.
 bool OperationStream::read_more(size_t want) {
     if (eof_) return false;
+    // Bytes in memory need no more room than they have left (a chunk of
+    // zeroes for a short timeline would cost more than reading it).
+    if (!file_ && want > bytes_left_) want = bytes_left_;
     if (buf_.size() < end_ + want) buf_.resize(end_ + want);
     size_t got = 0;
     if (file_) {

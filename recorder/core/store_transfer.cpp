@@ -50,8 +50,12 @@ ScenarioEntry* store_import(Store* s, const std::vector<std::u16string>& paths, 
         uint32_t error = 0;
         bool ok;
         if (is_script || is_timeline || companion) {
-            ok = zv::copy_file(path.c_str(), path_join(s->data_folder, file).c_str(), true);
-            if (!ok) error = zv::fs_last_error();
+            // The scenario's settings file (a companion's own length) must
+            // fit the path fields, or the copy would never be listed.
+            ok = path_join(s->data_folder, file).size() + (companion ? 0 : 4) < kPathUnits;
+            if (!ok) error = kErrorPathTooLong;
+            ok = ok && zv::copy_file(path.c_str(), path_join(s->data_folder, file).c_str(), true);
+            if (!ok && !error) error = zv::fs_last_error();
             if (companion) base = path_stem(base);  // "t.zv.img" belongs to t
         } else {
             std::u16string name;

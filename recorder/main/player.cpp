@@ -74,6 +74,7 @@ bool Player::launch(ScenarioEntry* e, const wchar_t* reason) {
     start_tick_ = 0;
     step_ = -1;
     outcome_ = PlayOutcome();
+    runner_ended_ = false;
     e->playing = 1;
     register_stop_keys();
 
@@ -145,7 +146,19 @@ void Player::on_step(LPARAM step) {
 }
 
 void Player::on_timer() {
-    if (process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) return;
+    // A tick left from a play that is already cleaned up (see below).
+    if (!process_) return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) return;
+    if (!runner_ended_) {
+        // The runner posts its last notifications just before it ends, and
+        // this tick may have left the queue before they arrived: a play
+        // that ended normally would count as an error at its last step.
+        // Clean up behind a message of our own, after everything it posted.
+        runner_ended_ = true;
+        KillTimer(window_, kWatchTimer);
+        PostMessageW(window_, WM_TIMER, kWatchTimer, 0);
+        return;
+    }
     clean_up();
 }
 
@@ -200,6 +213,7 @@ void Player::clean_up() {
     id_ = -1;
     start_tick_ = 0;
     step_ = -1;
+    runner_ended_ = false;
     host_.playing_changed(false);
     host_.play_finished();
 }

@@ -94,6 +94,7 @@ private:
     int id_ = -1;                     // identifier of the last play-start notification
     DWORD start_tick_ = 0;
     int step_ = -1;
+    bool runner_ended_ = false;  // the watch saw the runner gone once
     PlayOutcome outcome_;
 };
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -324,6 +325,33 @@ TEST_F(System, ClipboardRoundTrip) {
     EXPECT_EQ(run("print((get_clipboard() == \"from the test い\") + \"\\n\")\n"
                   "set_clipboard(2.5)\nprint(get_clipboard() + \"\\n\")\n"),
               "1\n2.5000000000000000\n");
+
+    // Another program holding the clipboard for a moment makes both wait,
+    // not fail (a paste in progress while a script sets the next text).
+    auto while_held = [](const std::function<std::string()>& call) {
+        const std::string child = zv::test::program_path("zv_test_child");
+        std::wstring command(size_t(MultiByteToWideChar(CP_UTF8, 0, child.data(), int(child.size()), nullptr, 0)), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, child.data(), int(child.size()), &command[0], int(command.size()));
+        command = L"\"" + command + L"\" clipboard 300";
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return std::string("zv_test_child did not start");
+        CloseHandle(pi.hThread);
+        // Held once this process can no longer open it.
+        bool held = false;
+        for (int i = 0; i < 5000 && !held && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; ++i) {
+            held = !OpenClipboard(nullptr);
+            if (!held) CloseClipboard(), Sleep(1);
+        }
+        std::string got = held ? call() : "the clipboard was never held";
+        WaitForSingleObject(pi.hProcess, 10000);
+        CloseHandle(pi.hProcess);
+        return got;
+    };
+    EXPECT_EQ(while_held([&] { return brief(deskops_test::call(fn("set_clipboard"), {"held"})); }), "0|1");
+    EXPECT_EQ(while_held([&] { return brief(deskops_test::call(fn("get_clipboard"), {})); }), "0|held");
 
     // wait sets the pause that set_clipboard, like every operation, takes.
     EXPECT_EQ(brief(deskops_test::call(fn("wait"), {150.7})), "0|0");

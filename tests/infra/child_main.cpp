@@ -4,6 +4,9 @@
 //   zv_test_child exit N         prints "out" / "err" to stdout / stderr,
 //                                exits with N
 //   zv_test_child sleep MS       sleeps, exits 0
+//   zv_test_child clipboard MS   (Windows) holds the clipboard open for MS
+//                                milliseconds, as a paste in another
+//                                program does for a moment
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -75,6 +78,17 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(args[2].c_str())));
     return 0;
   }
+#ifdef _WIN32
+  if (mode == "clipboard" && args.size() == 3) {
+    // With a window of its own, as an edit control pasting: some systems
+    // let every opener without a window share the clipboard.
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    while (!OpenClipboard(owner)) Sleep(1);
+    Sleep(DWORD(std::atoi(args[2].c_str())));
+    CloseClipboard();
+    return 0;
+  }
+#endif
   std::fputs("zv_test_child: bad arguments\n", stderr);
   return 2;
 }

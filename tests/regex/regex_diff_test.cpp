@@ -156,4 +156,23 @@ TEST(RegexDifferential, NestedRepetitions) {
     EXPECT_EQ(rxtest::match("aab", "((a)|a)*c|a+b", 0, memo).groups, (std::vector<std::string>{"aab", "", ""}));
 }
 
+// The search's first-character shortcut reads class items as the class
+// test does: a range that ends with the backslash of an escaped "\\" is
+// followed by an escape of the remaining backslash and the next letter, so
+// "[~-\\W]" holds \W and accepts any unit of 256 or more.
+TEST(RegexDifferential, ClassItemsReadAlikeByTestAndShortcut) {
+    const char16_t* const patterns[] = {u"[~-\\\\W]", u"[!-\\\\S]x?", u"[a-\\\\D]+", u"[\\\\W]", u"[z-\\\\]"};
+    const char16_t* const subjects[] = {u"\u3042", u"x\uFFFDy", u"\U0001F600", u"ab\\W", u"\u00E4"};
+    Stats stats;
+    for (const char16_t* p : patterns)
+        for (const char16_t* s : subjects)
+            for (bool icase : {false, true}) {
+                check(p, s, icase, &stats);
+                if (HasFatalFailure()) return;
+            }
+    EXPECT_EQ(stats.skipped, 0u);
+    EXPECT_EQ(rxtest::match("\u3042", "[~-\\\\W]").groups, std::vector<std::string>{"\u3042"});
+    EXPECT_EQ(rxtest::match("a\\W", "[\\\\W]+").groups, std::vector<std::string>{"\\W"});
+}
+
 }  // namespace

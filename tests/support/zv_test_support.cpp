@@ -179,6 +179,28 @@ RunResult run_program(const std::string& program,
     append_quoted(cmd, widen(a));
   }
 
+  // The environment block: ours without the names options.env sets, then
+  // those (names compare without case on Windows).
+  std::wstring block;
+  if (!options.env.empty()) {
+    std::vector<std::wstring> set;
+    for (const auto& v : options.env) set.push_back(widen(v));
+    auto name_of = [](const std::wstring& v) {
+      std::wstring n = v.substr(0, v.find(L'=', 1));
+      CharUpperBuffW(&n[0], DWORD(n.size()));
+      return n;
+    };
+    wchar_t* own = GetEnvironmentStringsW();
+    for (const wchar_t* v = own; *v; v += wcslen(v) + 1) {
+      bool replaced = false;
+      for (const auto& w : set) replaced = replaced || name_of(w) == name_of(v);
+      if (!replaced) block.append(v, wcslen(v) + 1);
+    }
+    FreeEnvironmentStringsW(own);
+    for (const auto& w : set) block.append(w.c_str(), w.size() + 1);
+    block += L'\0';
+  }
+
   STARTUPINFOW si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
@@ -188,7 +210,8 @@ RunResult run_program(const std::string& program,
   PROCESS_INFORMATION pi{};
   std::wstring wdir = widen(options.working_dir);
   if (!CreateProcessW(wprogram.c_str(), cmd.data(), nullptr, nullptr, TRUE,
-                      CREATE_NO_WINDOW, nullptr,
+                      CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
+                      block.empty() ? nullptr : &block[0],
                       wdir.empty() ? nullptr : wdir.c_str(), &si, &pi))
     throw std::runtime_error("cannot start " + program + " (error " +
                              std::to_string(GetLastError()) + ")");
@@ -272,6 +295,19 @@ RunResult run_program(const std::string& program,
   argv.push_back(nullptr);
   const char* dir = options.working_dir.empty() ? nullptr
                                                 : options.working_dir.c_str();
+  // Our environment without the names options.env sets, then those.
+  std::vector<std::string> env_text;
+  for (char** v = environ; *v; ++v) {
+    std::string entry = *v;
+    bool replaced = false;
+    for (const auto& w : options.env)
+      replaced = replaced || w.substr(0, w.find('=')) == entry.substr(0, entry.find('='));
+    if (!replaced) env_text.push_back(entry);
+  }
+  for (const auto& w : options.env) env_text.push_back(w);
+  std::vector<char*> envp;
+  for (auto& e : env_text) envp.push_back(&e[0]);
+  envp.push_back(nullptr);
 
   // Tells the parent whether exec() failed (the pipe closes on success).
   int report[2];
@@ -290,7 +326,7 @@ RunResult run_program(const std::string& program,
         (dir && chdir(dir) != 0)) {
       e = errno;
     } else {
-      execv(program.c_str(), argv.data());
+      execve(program.c_str(), argv.data(), envp.data());
       e = errno;
     }
     ssize_t ignored = ::write(report[1], &e, sizeof e);

@@ -25,6 +25,9 @@ struct RunOptions {
   std::string stdin_data;   // fed to the child's standard input
   std::string working_dir;  // empty: inherit
   int timeout_ms = 60000;   // the child is killed after this
+  // Variables set (or replaced) in the child's environment only, as
+  // NAME=value.
+  std::vector<std::string> env;
 };
 
 struct RunResult {

@@ -58,11 +58,12 @@ int handle(HWND window) { return int(reinterpret_cast<INT_PTR>(window)); }
 
 std::string number(HWND window) { return std::to_string(handle(window)); }
 
-Target::Target() : dir_(fresh_dir("zv_target")) {
+Target::Target(unsigned lifetime_ms) : dir_(fresh_dir("zv_target")) {
     id_ = dir_.filename().string().substr(sizeof "zv_target-" - 1);  // pid-counter
     title_ = "ZV Target " + id_;
     std::wstring command = L"\"" + widen(program_path("zv_target")) + L"\" --class zv_test_target --title \"" +
-                           widen(title_) + L"\" --log \"" + (dir_ / "target.log").wstring() + L"\"";
+                           widen(title_) + L"\" --log \"" + (dir_ / "target.log").wstring() + L"\" --lifetime " +
+                           std::to_wstring(lifetime_ms);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_)) {

@@ -34,10 +34,12 @@ std::string number(HWND window);
 
 // One running zv_target with a title of its own ("ZV Target <id>"), so
 // tests running in parallel never find each other's windows. The destructor
-// ends the process by its handle.
+// ends the process by its handle. The target closes itself after
+// `lifetime_ms` in any case (a crashed test leaves nothing behind); long
+// runs ask for more than the default two minutes.
 class Target {
 public:
-    Target();
+    explicit Target(unsigned lifetime_ms = 120000);
     ~Target();
     Target(const Target&) = delete;
     Target& operator=(const Target&) = delete;

@@ -1,5 +1,5 @@
 // Parts of zarvo-bot in the test's own process: the command line, the
-// global settings file and the play log's lines.
+// global settings file, the play log's lines and the player's watch.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,9 +8,14 @@
 
 #include "command_line.h"
 #include "dpi.h"
+#include "folders.h"
 #include "global_settings.h"
 #include "play_log.h"
+#include "player.h"
+#include "store.h"
 #include "target_driver.h"
+
+#include <tlhelp32.h>  // after windows.h (player.h)
 
 namespace fs = std::filesystem;
 
@@ -109,6 +114,107 @@ TEST(RecorderPlayLog, OneUtf8LineAMessageInTodaysFile) {
     EXPECT_NE(text.find("[*initialize*] zarvo-bot Ver 0.10\r\n"), std::string::npos);
     EXPECT_EQ(text.find("never"), std::string::npos);
     fs::remove_all(dir);
+}
+
+// The player's window, as zarvo-bot's and zvb_cmd's route its messages.
+zvb::Player* g_player;
+
+LRESULT CALLBACK player_window(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (g_player) {
+        if (msg == 1134) return g_player->on_play_start(wp), 0;
+        if (msg == 1135) return g_player->on_play_end(wp), 0;
+        if (msg == 1425) return g_player->on_step(lp), 0;
+        if (msg == WM_TIMER && wp == zvb::kWatchTimer) return g_player->on_timer(), 0;
+    }
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+struct Host : zvb::PlayerHost {
+    bool finished = false;
+    void playing_changed(bool) override {}
+    void report(int) override {}
+    void play_finished() override { finished = true; }
+};
+
+// The runner this process started (the player keeps its handle to itself).
+HANDLE child_runner() {
+    HANDLE found = nullptr;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W p = {};
+    p.dwSize = sizeof p;
+    for (BOOL more = Process32FirstW(snapshot, &p); more && !found; more = Process32NextW(snapshot, &p))
+        if (p.th32ParentProcessID == GetCurrentProcessId() && lstrcmpiW(p.szExeFile, L"zvs_app.exe") == 0)
+            found = OpenProcess(SYNCHRONIZE, FALSE, p.th32ProcessID);
+    CloseHandle(snapshot);
+    return found;
+}
+
+// The script posts its play end and ends while the watch timer's tick is
+// already out of the queue: the play still ends normally, counted and
+// logged as such, not as an error at its last step.
+TEST(RecorderPlayer, NotificationsPostedJustBeforeTheRunnerEndsAreNotLost) {
+    fs::path user = zv::test::fresh_dir("zarvo-bot-player");
+    fs::create_directories(user / "data");
+    std::ofstream(user / "data" / "race.ksc", std::ios::binary)
+        << "#import(\"DESKOPS\")\r\n__play_start()\r\n__select_step(0)\r\n__play_end()\r\n";
+    zvb::Store store;
+    zvb::Message error;
+    ASSERT_TRUE(zvb::store_open(&store, user.u16string(), &error));
+    zvb::store_load(&store);
+    bool by_path = false;
+    zvb::ScenarioEntry* e = zvb::tree_find_name(store.root, u"race", &by_path);
+    ASSERT_NE(e, nullptr);
+    zvb::Folders folders;
+    zvb::setup_folders(&folders, user.wstring());
+    zvb::GlobalSettings settings;
+    zvb::PlayLog log;
+    log.configure(true, (user / "log").wstring());
+    fs::create_directories(user / "log");
+
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = player_window;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"zarvo-bot_main";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance,
+                                  nullptr);
+    Host host;
+    zvb::Player player(window, store.root, settings, folders, log, host);
+    g_player = &player;
+    ASSERT_TRUE(player.launch(e));
+    HANDLE runner = nullptr;
+    for (int i = 0; i < 500 && !(runner = child_runner()); ++i) Sleep(20);
+    ASSERT_NE(runner, nullptr);
+    // No message is handled here until the runner has posted everything
+    // and ended; then the tick that was taken too early.
+    ASSERT_EQ(WaitForSingleObject(runner, 60000), WAIT_OBJECT_0);
+    CloseHandle(runner);
+    player.on_timer();
+    MSG msg;
+    for (DWORD t0 = GetTickCount(); !host.finished && GetTickCount() - t0 < 10000;) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if (!host.finished) MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    EXPECT_TRUE(host.finished);
+    EXPECT_TRUE(player.outcome().ended);
+    EXPECT_EQ(player.outcome().error_step, 0);
+    EXPECT_FALSE(player.running());
+    // A tick left over finds nothing to clean up a second time.
+    host.finished = false;
+    player.on_timer();
+    EXPECT_FALSE(host.finished);
+    const std::wstring ini = (user / "data" / "race.ksc.ini").wstring();
+    EXPECT_EQ(GetPrivateProfileIntW(L"PLAY", L"start", 0, ini.c_str()), 1u);
+    EXPECT_EQ(GetPrivateProfileIntW(L"PLAY", L"end", 0, ini.c_str()), 1u);
+    std::string lines;
+    for (const auto& f : fs::directory_iterator(user / "log")) lines += contents(f.path());
+    EXPECT_NE(lines.find("[race] End\r\n"), std::string::npos) << lines;
+    EXPECT_EQ(lines.find("Error"), std::string::npos) << lines;
+
+    g_player = nullptr;
+    DestroyWindow(window);
+    zvb::store_close(&store);
+    fs::remove_all(user);
 }
 
 }  // namespace
