@@ -196,6 +196,7 @@ private:
     int sd_ = 0;                   // value stack depth (static)
     int max_sd_ = 0;
     int conditional_ = 0;          // inside code that may not run
+    std::vector<const SyntaxNode*> loop_steps_;  // back jumps ending a for loop's step
     int seq_depth_ = 0;
     int barrier_ = 0;         // no fusing across: an instruction a label points at
     bool may_pend_ = false;   // a post-increment may wait for the next statement end
@@ -502,6 +503,17 @@ const SyntaxNode* Compiler::while_test(const SyntaxNode* n) {
         node(exit_jump);  // the exit jump, stepped as the walk steps it
     }
     define(cont);
+    // A for loop's step, between the exit jump and the jump back, runs only
+    // after a body that went to its end: names it makes are not certain
+    // after the loop (`for (; 0; x) {}` never makes x).
+    if (exit_jump->next && exit_jump->next->kind != SK_JUMP) {
+        const SyntaxNode* back = exit_jump->next;
+        while (back && back->kind != SK_JUMP) back = back->next;
+        if (back) {
+            ++conditional_;
+            loop_steps_.push_back(back);
+        }
+    }
     return exit_jump->next;
 }
 
@@ -735,6 +747,10 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
             return jump->next;
         }
         case SK_JUMP: {
+            if (!loop_steps_.empty() && loop_steps_.back() == n) {
+                loop_steps_.pop_back();
+                --conditional_;
+            }
             step(n);
             if (n->next && n->next->kind == SK_FUNCDEF) return n->target;  // over a function definition
             auto loop = loop_tests_.find(n->target);

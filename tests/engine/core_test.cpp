@@ -46,6 +46,8 @@ TEST(CoreSlots, LooksFollowDynamicScopingAndNewVariables) {
          "999222"},
         {"function s(n, &acc) { if (n > 0) { acc = acc + k; s(n - 1, acc) } }\nk = 2; t = 0\ns(1000, t)\nexit t",
          "2000"},
+        // A for loop's step runs only after a whole pass through the body.
+        {"for (; 0; x) {}\nx = x + 4\nfor (; 1; y = 2) { break }\ny = y + 1\nexit {x, y}", "{\"x\":4,\"y\":1}"},
         // By-reference parameters share the value, whichever slot holds it.
         {"function inc(&n) { n = n + 1 }\nfunction twice(&m) { inc(m); inc(m) }\na = {1, 2}; v = 5\ntwice(v); twice(a[1])\n"
          "exit {v, a}",
