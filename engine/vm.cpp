@@ -716,6 +716,9 @@ int run(Frame* fr) {
                     SAVE();
                     if (!vs_reserve(g_vs.top, code->max_stack)) FAIL(kErrAlloc);
                     RELOAD();
+                } else {
+                    // A statement end drops what earlier lines of line mode kept.
+                    for (Operand* base = BASE(); sp > base;) release(--sp);
                 }
                 ++ip;
                 NEXT();

@@ -163,6 +163,7 @@ TEST(EvalLineMode, LineFeedsKeepValuesAndSemicolonsDropThem) {
     EXPECT_EQ(run_ksc("1 + 2\n\"a\", 4\n", lines).stack, (V{"3", "a", "4"}));
     EXPECT_EQ(run_ksc("x = 5; 6\n", lines).stack, V{"6"});
     EXPECT_EQ(run_ksc("1\n2;\n", lines).stack, V{});
+    EXPECT_EQ(run_ksc("1\nx++;\n", lines).stack, V{});
     EXPECT_EQ(run_ksc("x = 5\nx++\nx\n", lines).stack, (V{"5", "5", "6"}));
     // Kept values do not follow the variable.
     EXPECT_EQ(run_ksc("s = \"a\" + \"b\"\ns = \"c\" + \"d\"\n", lines).stack, (V{"ab", "cd"}));
