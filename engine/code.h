@@ -20,7 +20,9 @@
 // variable: their scope would stay empty, so every look gives the same
 // without it) and with them, one instruction sequence per syntax node, the
 // callback before each, so a host sees exactly the nodes, scopes and values
-// the language defines.
+// the language defines. The plain one has a polled twin for hosts that run
+// free (ScriptUnit::free_run): before each loop's jump back it reads the
+// host's flag, and once that is clear the unit goes on in its stepped form.
 #pragma once
 
 #include <cstdint>
@@ -66,6 +68,9 @@ enum Op : uint8_t {
     OP_PARAM,       // x: argument index; b: target after the default; c: slot; d: PF_ flags
     OP_PARAMS,      // b plain parameters without defaults from argument x on, in slots x...
     OP_DEFAULT_SET, // c: slot; the default's value goes into the parameter
+    OP_POLL,        // polled form, before a loop's jump back (node): while the host's free-run flag
+                    // is clear, go on in the stepped form; c scopes open here, their layouts at
+                    // poll_scopes[d ...], outermost first
     // Fused instructions of the plain variant. Variable operands are sites
     // (d; a second one is d + 1) with their first slots (x, c), looked up
     // where the fused nodes would. Tests jump to b when false, or when true
@@ -173,6 +178,8 @@ struct Code {
     const int32_t* flat;
     int32_t flat_count;
     int32_t line_mode;     // top-level code for a scope that keeps values at line feeds
+    int32_t polled;        // the polled form (OP_POLL, and steps after native calls)
+    const int32_t* poll_scopes;
     const SyntaxNode* head;  // the sequence or the SK_FUNCDEF node
     void* block;           // one allocation behind the arrays
 };
@@ -180,8 +187,9 @@ struct Code {
 // Compiles a top-level sequence or a function (SK_FUNCDEF). Null when
 // memory runs out or the nesting is too deep for the native stack (*error
 // tells which, at which node).
-Code* compile_top(const SyntaxNode* seq, bool step, bool line_mode, int* error, const SyntaxNode** where);
-Code* compile_function(const SyntaxNode* def, bool step, int* error, const SyntaxNode** where);
+// form: kFormPlain, kFormStepped or kFormPolled.
+Code* compile_top(const SyntaxNode* seq, int form, bool line_mode, int* error, const SyntaxNode** where);
+Code* compile_function(const SyntaxNode* def, int form, int* error, const SyntaxNode** where);
 void code_free(Code* code);
 
 // Slot of name in the walked scope's layout, or -1.

@@ -7,6 +7,7 @@
 // an earlier reference or declaration that always runs before it, in its
 // own scope or an enclosing one of the unit, already found or made it, and
 // variables never disappear from a live scope.
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string_view>
@@ -153,7 +154,8 @@ const SyntaxNode* last_of(const SyntaxNode* n, const SyntaxNode* stop = nullptr)
 
 class Compiler {
 public:
-    Compiler(bool step, bool external, bool line_mode) : step_(step), external_(external), line_mode_(line_mode) {}
+    Compiler(int form, bool external, bool line_mode)
+        : step_(form == kFormStepped), poll_(form == kFormPolled), external_(external), line_mode_(line_mode) {}
 
     Code* top(const SyntaxNode* seq);
     Code* function(const SyntaxNode* def);
@@ -163,6 +165,7 @@ public:
 
 private:
     bool step_;
+    bool poll_;  // the polled form
     bool external_;
     bool line_mode_;
     bool failed_ = false;
@@ -190,6 +193,7 @@ private:
     std::vector<Target> targets_;
     std::vector<int> scope_base_;  // stack depth where each open scope's values begin
     std::vector<int32_t> flat_;    // ranges of blocks without a scope right in the walked scope
+    std::vector<int32_t> poll_scopes_;  // by OP_POLL: the static scopes open there, outermost first
     int scope_ = 0;                // current static scope
     int depth_ = 0;                // current record depth
     int max_depth_ = 0;
@@ -211,6 +215,15 @@ private:
     }
     void step(const SyntaxNode* n) {
         if (step_) emit(OP_STEP, n);
+    }
+    // Before the jump back n of a loop: the scopes a move to the stepped
+    // form must have (the plain code leaves out those of blocks that can
+    // never hold a variable).
+    void poll(const SyntaxNode* n) {
+        size_t from = poll_scopes_.size();
+        for (int k = scope_; k > 0; k = scopes_[size_t(k)].parent) poll_scopes_.push_back(k);
+        std::reverse(poll_scopes_.begin() + long(from), poll_scopes_.end());
+        emit(OP_POLL, n, 0, 0, int32_t(poll_scopes_.size() - from), int32_t(from));
     }
     int new_label() {
         labels_.push_back(-1);
@@ -753,6 +766,7 @@ const SyntaxNode* Compiler::node(const SyntaxNode* n) {
             }
             step(n);
             if (n->next && n->next->kind == SK_FUNCDEF) return n->target;  // over a function definition
+            if (poll_ && n->target && n->target->kind == SK_LABEL_LOOP) poll(n);
             auto loop = loop_tests_.find(n->target);
             if (loop != loop_tests_.end()) {
                 Insn t = insns_[size_t(loop->second.first)];
@@ -933,7 +947,8 @@ Code* Compiler::finish(const SyntaxNode* head) {
     size_t off_calls = off_cands + align(cand_total * sizeof(int32_t));
     size_t off_flat = off_calls + align(calls_.size() * sizeof(CallSite));
     size_t off_texts = off_flat + align(flat_.size() * sizeof(int32_t));
-    size_t total = off_texts + align(texts_.size() * sizeof(const char16_t*));
+    size_t off_polls = off_texts + align(texts_.size() * sizeof(const char16_t*));
+    size_t total = off_polls + align(poll_scopes_.size() * sizeof(int32_t));
     char* block = static_cast<char*>(zv::heap_alloc(total));
     if (!block) {
         error = kErrAlloc;
@@ -1079,6 +1094,10 @@ Code* Compiler::finish(const SyntaxNode* head) {
     const char16_t** texts = reinterpret_cast<const char16_t**>(block + off_texts);
     if (!texts_.empty()) memcpy(texts, texts_.data(), texts_.size() * sizeof(const char16_t*));
     code->texts = texts;
+    int32_t* polls = reinterpret_cast<int32_t*>(block + off_polls);
+    if (!poll_scopes_.empty()) memcpy(polls, poll_scopes_.data(), poll_scopes_.size() * sizeof(int32_t));
+    code->poll_scopes = polls;
+    code->polled = poll_;
     code->flat_count = int32_t(flat.size() / 2);
     code->frame_slots = frame_slots;
     code->frame_scopes = max_depth_ + 1;
@@ -1101,8 +1120,8 @@ int32_t layout_find(const ScopeLayout* l, const char16_t* name, int32_t hash) {
     return -1;
 }
 
-Code* compile_top(const SyntaxNode* seq, bool step, bool line_mode, int* error, const SyntaxNode** where) {
-    Compiler c(step, true, line_mode);
+Code* compile_top(const SyntaxNode* seq, int form, bool line_mode, int* error, const SyntaxNode** where) {
+    Compiler c(form, true, line_mode);
     Code* code = c.top(seq);
     if (!code) {
         *error = c.error;
@@ -1111,8 +1130,8 @@ Code* compile_top(const SyntaxNode* seq, bool step, bool line_mode, int* error, 
     return code;
 }
 
-Code* compile_function(const SyntaxNode* def, bool step, int* error, const SyntaxNode** where) {
-    Compiler c(step, false, false);
+Code* compile_function(const SyntaxNode* def, int form, int* error, const SyntaxNode** where) {
+    Compiler c(form, false, false);
     Code* code = c.function(def);
     if (!code) {
         *error = c.error;

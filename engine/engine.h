@@ -2,6 +2,7 @@
 // the native function signature shared with function libraries.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "value.h"
@@ -51,10 +52,13 @@ enum : int32_t {
 struct Code;
 
 // The compiled forms of the code a syntax node heads (a top-level sequence,
-// or a function with SK_FUNCDEF): [0] without, [1] with step callbacks. The
-// head of a parsed text also owns the memory all its nodes and texts live in.
+// or a function with SK_FUNCDEF): [0] without, [1] with step callbacks, [2]
+// without them but looking at the host's free-run flag at every loop's jump
+// back. The head of a parsed text also owns the memory all its nodes and
+// texts live in.
+enum { kFormPlain, kFormStepped, kFormPolled, kFormCount };
 struct CodeForms {
-    Code* form[2];
+    Code* form[kFormCount];
     struct SyntaxArena* arena;
 };
 
@@ -141,6 +145,14 @@ struct ScriptUnit {
     Scope* top_scope;
     StepCallback step;
     void* step_ctx;
+    // Free running (root only; null: never). While the flag is set, a host
+    // with a step callback wants no steps: code runs without them, as
+    // without a callback, and the callback is called only after each call
+    // of a native function. Once the flag is clear, steps come again from
+    // the next pass of a loop, the next script function called, or right
+    // after a native function returns, whichever comes first. The host may
+    // change the flag from any thread.
+    const std::atomic<bool>* free_run;
     ScriptUnit* root;
     ScriptUnit* next;  // imported units hang off the root
     // Editor mode, the engine of the script editor and the standalone

@@ -59,8 +59,7 @@ void syntax_free(SyntaxNode* seq) {
     SyntaxArena* arena = seq && seq->code ? seq->code->arena : nullptr;
     for (SyntaxNode* n = seq; n; n = n->next) {
         if (n->code) {
-            code_free(n->code->form[0]);
-            code_free(n->code->form[1]);
+            for (Code* c : n->code->form) code_free(c);
             zv::heap_free(n->code);
             n->code = nullptr;
             resolution_changed();  // call sites may remember this function

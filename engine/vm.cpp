@@ -11,9 +11,56 @@ namespace vm {
 
 // ---- the run loop ---------------------------------------------------------
 
+// The host cleared its free-run flag: the unit goes on in its stepped form
+// from the jump back `poll` of a loop (the next pass). Both forms have the
+// same slots and scope records; the plain one leaves out the records of
+// blocks that can never hold a variable, so those open here begin now,
+// empty, as the stepped code would have begun them. Gives the instruction
+// to go on at in *code, or -1 when the stepped form cannot be had (memory:
+// reported) and 0 when it does not match (the plain form goes on).
+static int to_stepped(Frame* fr, const Insn* poll, Scope** cur, int32_t sp, const Code** code) {
+    const Code* plain = *code;
+    const Code* stepped = code_for(plain->head, kFormStepped, plain->head->kind == SK_FUNCDEF, fr->root);
+    if (!stepped) return -1;
+    bool same = stepped->frame_slots == plain->frame_slots && stepped->frame_scopes == plain->frame_scopes &&
+                stepped->layout_count == plain->layout_count;
+    const Insn* back = nullptr;
+    for (int32_t i = 0; same && i < stepped->insn_count && !back; ++i)
+        if (stepped->insns[i].op == OP_JUMP && stepped->insns[i].node == poll->node) back = &stepped->insns[i];
+    if (!same || !back) {
+#if defined(ZV_SANITIZE) || defined(ZV_FUZZ)
+        abort();  // the forms disagree: the compiler must not let that happen
+#endif
+        return 0;
+    }
+    if (!vs_reserve(g_vs.top, stepped->max_stack)) {
+        report_error(*cur, kErrAlloc, poll->node->pos);
+        return -1;
+    }
+    Scope* p = fr->root;
+    for (int32_t k = 0; k < poll->c; ++k) {
+        const ScopeLayout* l = &stepped->layouts[plain->poll_scopes[poll->d + k]];
+        Scope* r = &fr->records[l->depth];
+        bool live = false;
+        for (Scope* s = *cur; s != fr->root && !live; s = s->parent) live = s == r;
+        if (!live) {
+            scope_begin(r, p->unit, p, fr->fslots, l, sp);
+        } else if (r->parent != p) {
+            // A live scope inside blocks that had none: they come between.
+            r->parent = p;
+            r->parent_serial = p->serial;
+        }
+        p = r;
+    }
+    *cur = p;
+    *code = stepped;
+    fr->code = stepped;
+    return int(back->b) + 1;
+}
+
 int run(Frame* fr) {
     const Code* code = fr->code;
-    const Insn* const insns = code->insns;
+    const Insn* insns = code->insns;
     const Insn* ip = insns;
     Operand* stack = g_vs.data;
     Operand* sp = stack + g_vs.top;
@@ -70,6 +117,7 @@ int run(Frame* fr) {
         kDispatch[OP_PARAM] = &&L_OP_PARAM;
         kDispatch[OP_PARAMS] = &&L_OP_PARAMS;
         kDispatch[OP_DEFAULT_SET] = &&L_OP_DEFAULT_SET;
+        kDispatch[OP_POLL] = &&L_OP_POLL;
         kDispatch[OP_ASSIGN_STMT] = &&L_OP_ASSIGN_STMT;
         kDispatch[OP_STORE_STMT] = &&L_OP_STORE_STMT;
         kDispatch[OP_INCR_STMT] = &&L_OP_INCR_STMT;
@@ -111,6 +159,24 @@ int run(Frame* fr) {
                     }
                 }
                 ++ip;
+                NEXT();
+            }
+
+            L_OP_POLL: {
+                if (cur->unit->root->free_run->load(std::memory_order_acquire)) {
+                    ++ip;
+                    NEXT();
+                }
+                SAVE();
+                int at = to_stepped(fr, ip, &cur, int32_t(sp - stack), &code);
+                RELOAD();
+                if (at < 0) goto failed;
+                if (!at) {
+                    ++ip;
+                    NEXT();
+                }
+                insns = code->insns;
+                ip = insns + (at - 1);
                 NEXT();
             }
 
@@ -570,6 +636,24 @@ int run(Frame* fr) {
                     goto unwind;
                 }
                 *sp++ = result;
+                if (code->polled && cs->native) {
+                    // A native function may take long: a host that ended
+                    // free running meanwhile hears of it now, not at the
+                    // next pass of a loop.
+                    ScriptUnit* root = cur->unit->root;
+                    if (root->step && !root->free_run->load(std::memory_order_acquire)) {
+                        SAVE();
+                        int32_t saved_base = g_step_base;
+                        g_step_base = cur->base;
+                        int stop = root->step(cur, n, root->step_ctx);
+                        g_step_base = saved_base;
+                        RELOAD();
+                        if (stop) {
+                            rc = kWalkExit;
+                            goto unwind;
+                        }
+                    }
+                }
                 ++ip;
                 NEXT();
             }
@@ -1080,8 +1164,7 @@ int walk(Scope* s, const SyntaxNode* seq, Value* result) {
         report_error(s, kErrTooDeep, seq->pos);
         return kWalkError;
     }
-    bool step = s->unit->root->step != nullptr;
-    const Code* code = code_for(seq, step, false, s);
+    const Code* code = code_for(seq, form_of(s->unit->root), false, s);
     if (!code) return kWalkError;
 
     char* saved_limit = g_stack_limit;

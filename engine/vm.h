@@ -336,7 +336,13 @@ inline int binary_fresh(Scope* cur, int32_t op, const Value* l, const Value* r, 
 
 // Calls (vm_calls.cpp).
 bool call_native(Scope* cur, const SyntaxNode* call, NativeFunc fn, Operand* args, int32_t nargs, Operand* out);
-Code* code_for(const SyntaxNode* head, bool step, bool function, Scope* s);
+Code* code_for(const SyntaxNode* head, int form, bool function, Scope* s);
+
+// The form a unit starting now runs in (kFormPlain, kFormStepped, kFormPolled).
+inline int form_of(const ScriptUnit* root) {
+    if (!root->step) return kFormPlain;
+    return root->free_run && root->free_run->load(std::memory_order_acquire) ? kFormPolled : kFormStepped;
+}
 bool call_script(Scope* cur, const SyntaxNode* call, const CallSite* cs, int32_t args, int32_t nargs, Value* ret,
                  bool* exited);
 

@@ -72,14 +72,14 @@ bool call_native(Scope* cur, const SyntaxNode* call, NativeFunc fn, Operand* arg
     return ok;
 }
 
-Code* code_for(const SyntaxNode* head, bool step, bool function, Scope* s) {
+Code* code_for(const SyntaxNode* head, int form, bool function, Scope* s) {
     SyntaxNode* h = const_cast<SyntaxNode*>(head);
     bool line_mode = !function && s->line_mode;
     if (h->code) {
-        if (Code* c = h->code->form[step]) {
+        if (Code* c = h->code->form[form]) {
             if (c->line_mode == line_mode) return c;
             code_free(c);  // the same text, now walked in line mode (or no longer)
-            h->code->form[step] = nullptr;
+            h->code->form[form] = nullptr;
         }
     } else if (!(h->code = static_cast<CodeForms*>(zv::heap_alloc(sizeof(CodeForms))))) {
         s->pos = head->pos;
@@ -88,14 +88,14 @@ Code* code_for(const SyntaxNode* head, bool step, bool function, Scope* s) {
     }
     int error = kErrAlloc;
     const SyntaxNode* where = head;
-    Code* c = function ? compile_function(head, step, &error, &where)
-                       : compile_top(head, step, line_mode, &error, &where);
+    Code* c = function ? compile_function(head, form, &error, &where)
+                       : compile_top(head, form, line_mode, &error, &where);
     if (!c) {
         s->pos = where->pos;
         report_error(s, error, where->pos);
         return nullptr;
     }
-    h->code->form[step] = c;
+    h->code->form[form] = c;
     return c;
 }
 
@@ -108,8 +108,7 @@ bool call_script(Scope* cur, const SyntaxNode* call, const CallSite* cs, int32_t
         return false;
     }
     const SyntaxNode* def = static_cast<const SyntaxNode*>(cs->target);
-    bool step = cur->unit->root->step != nullptr;
-    const Code* code = code_for(def, step, true, cur);
+    const Code* code = code_for(def, form_of(cur->unit->root), true, cur);
     if (!code) return false;
     Frame fr;
     fr.memory = nullptr;

@@ -10,7 +10,10 @@
 // A first byte below 0x08 selects options: bit 0 basic dialect, bit 1
 // strict mode, bit 2 line mode. A finished input runs once more in editor
 // mode with steps: apart from letter case (names as written) it must do
-// the same.
+// the same. And once more running free (a host with a step callback that
+// wants no steps), asking for steps again after the first or second
+// print() (by the input's length), or never: the same again.
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -43,12 +46,15 @@ struct Run {
     int rc = 0;
     int steps = 0;
     bool stopped = false;  // by the budget
+    int prints_to_steps = 0;  // running free: print() calls until steps come again
 };
 Run* g_run;
+std::atomic<bool> g_free_run;
 
 int32_t KSC_STDCALL capture(Scope*, Node* args, Node*, char16_t*) {
     if (!args) return -2;
     if (g_run->out.size() < kMaxOutput) g_run->out += value_display(args->value, false) + u"\n";
+    if (--g_run->prints_to_steps == 0) g_free_run = false;
     return 0;
 }
 
@@ -74,8 +80,10 @@ int budget(Scope*, const SyntaxNode* node, void*) {
     return 0;
 }
 
-Run run(const char16_t* text, size_t len, int options, bool step) {
+// free_after: with steps, run free until that many print() calls (0: never).
+Run run(const char16_t* text, size_t len, int options, bool step, int free_after = -1) {
     Run r;
+    r.prints_to_steps = free_after;
     g_run = &r;
     builtins_init(capture, capture, no_input);
     ScriptUnit* unit = unit_new_root(u"", u"fuzz.ksc", options & 2, !(options & 1));
@@ -85,6 +93,10 @@ Run run(const char16_t* text, size_t len, int options, bool step) {
     top->line_mode = (options & 4) != 0;
     unit->editor = (options & kEditor) != 0;
     if (step) unit->step = budget;
+    if (free_after >= 0) {
+        g_free_run = true;
+        unit->free_run = &g_free_run;
+    }
     unit->text = str_dup(text, len);
     unit->text_len = len;
     bool ok = false;
@@ -129,6 +141,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Closing braces add steps: the budget may end this run sooner.
         Run editor = run(text, len, options | kEditor, true);
         if (!editor.stopped && (editor.rc != plain.rc || ascii_lower(editor.out) != ascii_lower(plain.out))) abort();
+        // Free code has no steps to count: it does what the stepped run did
+        // within the budget, and the budget counts only the steps after.
+        Run free = run(text, len, options, true, int(len % 3));
+        if (!free.stopped && (free.rc != plain.rc || free.out != plain.out)) abort();
     }
     zv::heap_free(text);
     return 0;

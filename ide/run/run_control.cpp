@@ -198,6 +198,9 @@ void RunControl::run() {
     memcpy(copy, text.data(), text.size() * sizeof(char16_t));
     unit->editor = 1;       // steps on closing braces, names as written
     unit->step_ctx = this;  // the built-ins find the run through it
+    // At No Wait with nothing to stop on, the script runs without steps
+    // (at full speed); any command turns them on again within a loop pass.
+    unit->free_run = &free_run_;
     view_.update_menus(ctx);
     report(kTextStart);
     newline_ = true;

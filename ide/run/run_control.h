@@ -125,8 +125,9 @@ private:
     bool strict_ = false;
     bool hex_ = false;
     // True while nothing asks the hook to look (No Wait, no step, no stop,
-    // no target): the hook then reads only this, so that a run at full
-    // speed pays no lock per node. Written under the lock.
+    // no target): the engine then runs the script without steps (the
+    // unit's free-run flag), and a step that still comes reads only this,
+    // so a run at full speed pays no lock. Written under the lock.
     std::atomic<bool> free_run_{false};
     // The worker's own:
     long last_line_ = -1;

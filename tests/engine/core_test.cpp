@@ -4,6 +4,7 @@
 // function running the engine again, and the array position caches.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -135,6 +136,91 @@ TEST(CoreSteps, StopsAtEveryNodeOfAnExpression) {
 
 // The variables a paused host sees mid-expression: assignments before the
 // pause done, the post-increment still pending until the statement ends.
+namespace {
+
+// Steps as kind:line:scope depth (nested scopes, up to the top one).
+int record_depth(Scope* s, const SyntaxNode* n, void* ctx) {
+    auto* steps = static_cast<std::vector<std::string>*>(ctx);
+    int depth = 0;
+    for (Scope* p = s; p; p = p->parent) ++depth;
+    steps->push_back(n ? std::to_string(n->kind) + ":" + std::to_string(n->line) + ":" + std::to_string(depth) : "end");
+    return 0;
+}
+
+}  // namespace
+
+// A host running free (no steps) that wants steps again from the n-th
+// print() on: the print's call node steps at once (as every native call
+// does until then), and from the next pass of a loop or the next function
+// called every step the stepped run makes, in the same scopes (blocks the
+// free code ran without a scope get theirs). Results never change. In a
+// script of one unit, the steps from then on are the stepped run's last.
+TEST(CoreSteps, FreeRunHandsOverToSteps) {
+    const struct {
+        const char* script;
+        bool tail;  // every print is in a loop of its own unit
+    } cases[] = {
+        {"t = 0\nfor (i = 0; i < 3; i++) {\n  { if (i % 2) { for (j = 0; j < 2; j++) { print(j); { t += j } } } }\n"
+         "  { print(i) }\n}\nexit t",
+         true},
+        {"s = 0\nwhile (s < 3) { s++; { { print(s) } } }\ndo { print(s); s-- } while (s > 0)\n"
+         "switch (s) { case 0: for (k = 0; k < 2; k++) { { print(k) } } }\nexit s",
+         true},
+        {"function f(n) {\n  var t = 0\n  for (i = 0; i < n; i++) { { var u = i; t += u } print(t) }\n  return t\n}\n"
+         "x = 0\nwhile (x < 2) { x = x + f(2) }\nprint(x)\nexit {x, f(1)}",
+         false},
+    };
+    const std::string call = std::to_string(SK_CALL) + ":";
+    for (const auto& c : cases) {
+        std::vector<std::string> reference;
+        RunOptions options;
+        options.step = record_depth;
+        options.step_ctx = &reference;
+        RunOutput stepped = run_ksc(c.script, options);
+        ASSERT_TRUE(stepped.errors.empty()) << c.script;
+        int prints = 0;
+        for (const std::string& st : reference) prints += st.rfind(call, 0) == 0;
+        for (int n = -1; n <= prints; ++n) {
+            std::vector<std::string> steps;
+            options.step_ctx = &steps;
+            options.free_run = true;
+            options.steps_after_prints = n;
+            RunOutput r = run_ksc(c.script, options);
+            std::string where = std::string(c.script) + " / steps after print " + std::to_string(n);
+            EXPECT_EQ(r.printed, stepped.printed) << where;
+            EXPECT_EQ(r.result, stepped.result) << where;
+            EXPECT_EQ(r.rc, stepped.rc) << where;
+            EXPECT_TRUE(r.errors.empty()) << where;
+            if (n == 0) {
+                EXPECT_EQ(steps, reference) << where;
+                continue;
+            }
+            if (steps.empty()) continue;  // never cleared, or after the last loop
+            // Before the move to the stepped form only the calls of native
+            // functions step (in the free code's scopes); then the stepped
+            // run's own steps follow, in order.
+            // (A function's scope has its caller's as parent, which may be
+            // one the free code left out: depths count in one unit only.)
+            auto key = [&](const std::string& st) {
+                return c.tail && st.rfind(call, 0) ? st : st.substr(0, st.rfind(':'));
+            };
+            EXPECT_EQ(steps[0].rfind(call, 0), 0u) << where << ": " << steps[0];
+            size_t at = 0;
+            for (size_t k = 0; k < steps.size(); ++k) {
+                while (at < reference.size() && key(reference[at]) != key(steps[k])) ++at;
+                EXPECT_LT(at, reference.size()) << where << ": step " << k << " " << steps[k];
+                ++at;
+            }
+            size_t moved = 0;
+            while (moved < steps.size() && !steps[moved].rfind(call, 0)) ++moved;
+            if (c.tail && moved < steps.size()) {
+                EXPECT_TRUE(std::equal(steps.begin() + long(moved), steps.end(), reference.end() - long(steps.size() - moved)))
+                    << where;
+            }
+        }
+    }
+}
+
 TEST(CoreSteps, VariablesSeenWhilePaused) {
     struct Seen {
         std::vector<std::string> at_call;

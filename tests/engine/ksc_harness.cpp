@@ -1,5 +1,7 @@
 #include "ksc_harness.h"
 
+#include <atomic>
+
 #include "builtins.h"
 #include "eval.h"
 #include "platform.h"
@@ -24,9 +26,13 @@ static RunOutput* g_out;
 static const RunOptions* g_options;
 static std::deque<std::string> g_input;
 
+static std::atomic<bool> g_free_run;
+static int g_prints;
+
 static int32_t KSC_STDCALL cap_print(Scope*, Node* args, Node*, char16_t*) {
     if (!args) return -2;
     g_out->printed += u8(value_text(args->value));
+    if (++g_prints == g_options->steps_after_prints) g_free_run = false;
     return 0;
 }
 
@@ -60,6 +66,9 @@ RunOutput run_ksc(const std::string& source, const RunOptions& options) {
     unit->top_scope = top;
     unit->step = options.step;
     unit->step_ctx = options.step_ctx;
+    g_prints = 0;
+    g_free_run = options.free_run && options.steps_after_prints != 0;
+    if (options.free_run) unit->free_run = &g_free_run;
     unit->editor = options.editor;
     top->line_mode = options.line_mode;
     std::u16string text = u16(source);

@@ -21,6 +21,10 @@ struct RunOptions {
     bool editor = false;     // the script editor's engine (editor mode)
     ksc::StepCallback step = nullptr;  // installed on the root unit
     void* step_ctx = nullptr;
+    // Free running (with a step callback): set at the start, cleared when
+    // print() has been called this many times (-1: never).
+    bool free_run = false;
+    int steps_after_prints = -1;
 };
 
 struct RunOutput {
