@@ -216,6 +216,24 @@ int32_t guarded_attempt(Matcher& m, int32_t p0, Capture* slots) {
         if ((qf & S_LAZY_BACK) && stack.size && is_run(stack.back()) && stack.back().t == q - 1) {
             // The body of a lazy run took a character: the run goes on there.
             q = q - 1;
+            if (m.memo_on && (flags[q] & S_JOIN)) {
+                // Going on is exploring the loop state there: where that is
+                // known to fail, so does the rest of the run. (A run begun
+                // before the memo started would otherwise try every later
+                // position once for each run below it on the stack.)
+                if (const MemoEntry* e = memo_find(m, key_of(q, np))) {
+                    for (uint32_t i = 0; i < e->count; ++i) {
+                        const SlotWrite& w = m.memo_writes[e->offset + i];
+                        write_side(m, slots, w.side, w.value);
+                    }
+                    const GuardFrame& run = stack.back();
+                    loop_pos[q] = run.saved_pos;
+                    t = first[q] + 2;
+                    p = run.p;
+                    --stack.size;
+                    continue;
+                }
+            }
             stack.back().run_cur = loop_pos[q] = np;
             goto lazy_run;
         }

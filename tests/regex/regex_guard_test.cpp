@@ -48,6 +48,8 @@ TEST(RegexGuard, NestedQuantifiersTakeLinearTime) {
         {u"(a|aa)*c", u'a', u""},      {u"((a*)*)*b", u'a', u""},     {u"(.*)*x", u'a', u""},
         {u"(a+)+b", u'a', u""},        {u"(\\w+\\s?)*$", u' ', u"!"}, {u"(a?){30}a{30}b", u'a', u""},
         {u"a*b", u'a', u""},           {u"(a|b|ab)*c", u'a', u"b"},   {u"(x+x+)+y", u'x', u""},
+        // Lazy runs begun before the memo starts.
+        {u"(\\w+?)*a", u'u', u"!"},   {u"(u|\\w+?)*a", u'u', u""},  {u"b|(\\w+?)*$a", u'u', u"!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(rxtest::u8(c.pattern));
