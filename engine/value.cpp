@@ -35,8 +35,16 @@ static FreeRecord* g_free_values;
 static size_t g_free_node_count, g_free_value_count;
 constexpr size_t kMaxRecycled = 1 << 16;
 
+#if defined(ZV_SANITIZE) || defined(ZV_FUZZ)
+static uint64_t g_records_made;
+uint64_t records_made() { return g_records_made; }
+#endif
+
 template <typename T>
 static T* take_record(FreeRecord*& list, size_t& count) {
+#if defined(ZV_SANITIZE) || defined(ZV_FUZZ)
+    ++g_records_made;
+#endif
     if (kRecycle && list) {
         FreeRecord* r = list;
         list = r->next;

@@ -118,6 +118,11 @@ bool value_is_pinned(const Value* v);
 // Per-thread bookkeeping is empty again (tests check for leaks this way).
 size_t pinned_count();
 
+#if defined(ZV_SANITIZE) || defined(ZV_FUZZ)
+// Nodes and values made so far: test harnesses bound a run's work by it.
+uint64_t records_made();
+#endif
+
 // ---- conversions -------------------------------------------------------
 
 // Formats d exactly as a correctly rounded "%.16f" would.

@@ -1,6 +1,7 @@
-// Parses and runs arbitrary UTF-8 input as a script. A step budget and a
-// memory ceiling (checked before every node) keep endless loops and runaway
-// growth from being reported as findings. An input that finishes within
+// Parses and runs arbitrary UTF-8 input as a script. A step budget, a
+// ceiling on the values made and a memory ceiling (checked before every
+// node) keep endless loops and runaway growth from being reported as
+// findings. An input that finishes within
 // them runs a second time without a step callback, which runs the plain
 // form of the code (fused instructions, blocks without scopes): output,
 // errors, result and the values left must be the same. Directives only
@@ -38,6 +39,8 @@ namespace {
 constexpr int kMaxSteps = 20000;
 constexpr int32_t kMaxIndex = 1 << 16;
 constexpr size_t kMaxHeapBytes = size_t(64) << 20;
+// Steps are no measure of work where each copies a large array.
+constexpr uint64_t kMaxRecords = uint64_t(2) << 20;
 constexpr size_t kMaxOutput = 1 << 16;
 constexpr int kEditor = 8;  // an option of the run, not of the input
 
@@ -47,6 +50,7 @@ struct Run {
     int steps = 0;
     bool stopped = false;  // by the budget
     int prints_to_steps = 0;  // running free: print() calls until steps come again
+    uint64_t records_at_start = records_made();
 };
 Run* g_run;
 std::atomic<bool> g_free_run;
@@ -70,6 +74,7 @@ bool directive(Scope* scope, ScriptUnit* unit, int kind, const char16_t* arg, co
 
 int budget(Scope*, const SyntaxNode* node, void*) {
     if (++g_run->steps > kMaxSteps) return g_run->stopped = true, 1;
+    if (records_made() - g_run->records_at_start > kMaxRecords) return g_run->stopped = true, 1;
     // Indexing far beyond the end creates every element in between.
     const Value* i = node && node->kind == SK_INDEX ? step_operand(0) : nullptr;
     if (i && ((i->kind == kInt && i->data.i > kMaxIndex) || (i->kind == kReal && i->data.r > kMaxIndex)))
