@@ -20,7 +20,7 @@ namespace vm {
 // reported) and 0 when it does not match (the plain form goes on).
 static int to_stepped(Frame* fr, const Insn* poll, Scope** cur, int32_t sp, const Code** code) {
     const Code* plain = *code;
-    const Code* stepped = code_for(plain->head, kFormStepped, plain->head->kind == SK_FUNCDEF, fr->root);
+    const Code* stepped = code_for(plain->head, kFormStepped, !plain->external, fr->root);
     if (!stepped) return -1;
     bool same = stepped->frame_slots == plain->frame_slots && stepped->frame_scopes == plain->frame_scopes &&
                 stepped->layout_count == plain->layout_count;

@@ -166,6 +166,7 @@ TEST(CoreSteps, FreeRunHandsOverToSteps) {
         {"s = 0\nwhile (s < 3) { s++; { { print(s) } } }\ndo { print(s); s-- } while (s > 0)\n"
          "switch (s) { case 0: for (k = 0; k < 2; k++) { { print(k) } } }\nexit s",
          true},
+        {"function g() { return 1 }\nfor (i = 0; i < 3; i++) { { print(i + g()) } }\nexit i", true},
         {"function f(n) {\n  var t = 0\n  for (i = 0; i < n; i++) { { var u = i; t += u } print(t) }\n  return t\n}\n"
          "x = 0\nwhile (x < 2) { x = x + f(2) }\nprint(x)\nexit {x, f(1)}",
          false},
