@@ -58,6 +58,16 @@ static int to_stepped(Frame* fr, const Insn* poll, Scope** cur, int32_t sp, cons
     return int(back->b) + 1;
 }
 
+// The host's step callback before node; step_operand() sees the values the
+// scope's code has on the stack meanwhile. Non-zero: the host stops the run.
+static int host_step(ScriptUnit* root, Scope* cur, const SyntaxNode* node) {
+    int32_t saved_base = g_step_base;
+    g_step_base = cur->base;
+    int stop = root->step(cur, node, root->step_ctx);
+    g_step_base = saved_base;
+    return stop;
+}
+
 int run(Frame* fr) {
     const Code* code = fr->code;
     const Insn* insns = code->insns;
@@ -148,10 +158,7 @@ int run(Frame* fr) {
                 cur->pos = ip->node->pos;
                 if (root->step) {
                     SAVE();
-                    int32_t saved_base = g_step_base;
-                    g_step_base = cur->base;
-                    int stop = root->step(cur, ip->node, root->step_ctx);
-                    g_step_base = saved_base;
+                    int stop = host_step(root, cur, ip->node);
                     RELOAD();
                     if (stop) {
                         rc = kWalkExit;
@@ -643,10 +650,7 @@ int run(Frame* fr) {
                     ScriptUnit* root = cur->unit->root;
                     if (root->step && !root->free_run->load(std::memory_order_acquire)) {
                         SAVE();
-                        int32_t saved_base = g_step_base;
-                        g_step_base = cur->base;
-                        int stop = root->step(cur, n, root->step_ctx);
-                        g_step_base = saved_base;
+                        int stop = host_step(root, cur, n);
                         RELOAD();
                         if (stop) {
                             rc = kWalkExit;
