@@ -177,6 +177,12 @@ int run_plays(int operations, int plays) {
     check("play ends", ends, plays);
     check("steps", steps, (long long)plays * operations);
     check("button clicks the target saw", (long long)clicked, (long long)plays * built.button_clicks);
+    if (clicked != size_t(plays) * built.button_clicks) {
+        // What the target saw, message by message, shows where a click came from.
+        const std::wstring kept = std::wstring(temp) + L"zv_soak_target.log";
+        std::ofstream(kept.c_str(), std::ios::binary) << log;
+        std::printf("  the target's log is kept in %ls\n", kept.c_str());
+    }
     ok = report("zvs_app (the player)", samples) && ok;
     report("zv_target (for comparison; its log grows with every play)", target_samples);
     return ok ? 0 : 1;
