@@ -28,10 +28,17 @@ DWORD normalized(int32_t v, int32_t extent) {
     return DWORD(int32_t(n));
 }
 
+// Where the button events of a call happen: at a position of the script
+// (on the 0..65535 scale of absolute events), or where the cursor is.
+struct Place {
+    bool given = false;
+    DWORD x = 0, y = 0;
+};
+
 // Moves the cursor to the script position in args (x, y, [window, [raw]]).
 // With fewer than two arguments nothing moves and the position is the
 // cursor's. kDone, or kFailed with the message.
-int32_t position(Node* args, char16_t* errbuf) {
+int32_t position(Node* args, char16_t* errbuf, Place* place = nullptr) {
     if (!has_args(args, 2)) return kDone;
     int32_t x, y;
     if (!read_number(arg(args, 0), &x, errbuf) || !read_number(arg(args, 1), &y, errbuf)) return kFailed;
@@ -48,8 +55,12 @@ int32_t position(Node* args, char16_t* errbuf) {
         x += origin.x;
         y += origin.y;
     }
-    mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, normalized(x, GetSystemMetrics(SM_CXSCREEN)),
-                normalized(y, GetSystemMetrics(SM_CYSCREEN)), 0, 0);
+    Place at;
+    at.given = true;
+    at.x = normalized(x, GetSystemMetrics(SM_CXSCREEN));
+    at.y = normalized(y, GetSystemMetrics(SM_CYSCREEN));
+    mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at.x, at.y, 0, 0);
+    if (place) *place = at;
     return kDone;
 }
 
@@ -60,11 +71,16 @@ int32_t done(Node* result) {
 }
 
 // The button functions: optional positioning, then the events (a click is
-// down and up with no pause between).
+// down and up with no pause between). Events after a positioning carry the
+// position too: a move from elsewhere in between (the user's hand, a late
+// pointer event of the window system) cannot take the click to another
+// place.
 int32_t button(Node* args, Node* result, char16_t* errbuf, DWORD first, DWORD second = 0) {
-    if (int32_t rc = position(args, errbuf)) return rc;
-    mouse_event(first, 0, 0, 0, 0);
-    if (second) mouse_event(second, 0, 0, 0, 0);
+    Place at;
+    if (int32_t rc = position(args, errbuf, &at)) return rc;
+    const DWORD there = at.given ? MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE : 0;
+    mouse_event(first | there, at.x, at.y, 0, 0);
+    if (second) mouse_event(second | there, at.x, at.y, 0, 0);
     return done(result);
 }
 

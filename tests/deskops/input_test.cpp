@@ -110,38 +110,44 @@ TEST_F(Input, ButtonsAndWheelLandInsideTheVisibleFrame) {
         return at((std::string(button) + "down").c_str(), "pad", p) + at((std::string(button) + "up").c_str(), "pad", p);
     };
     POINT still = on_pad(40, 50);
+    const std::string positioned =
+        "print(mouse_leftclick(20, 30, pad))\nprint(mouse_rightclick(21.9, 31, pad))\n"
+        "print(mouse_middleclick(22, 32, pad))\nprint(mouse_leftdown(5, 6, pad))\n"
+        "print(mouse_leftup(50, 40, pad))\nprint(mouse_rightdown(40, 120, main, 1))\n"
+        "print(mouse_rightup(41, 121, main))\nprint(mouse_middledown(60, 61, pad) + mouse_middleup(\"x\"))\n"
+        "print(mouse_leftclick(10, 10, button))\n";
+    const std::string landed =
+        click("lbutton", on_pad(20, 30)) + click("rbutton", on_pad(21, 31)) + click("mbutton", on_pad(22, 32)) +
+        at("lbuttondown", "pad", on_pad(5, 6)) + at("lbuttonup", "pad", on_pad(50, 40)) +
+        at("rbuttondown", "pad", client_of(t.pad, t.main, 40, 120, true)) +
+        at("rbuttonup", "pad", client_of(t.pad, t.main, 41, 121)) + click("mbutton", on_pad(60, 61)) +
+        at("lbuttondown", "button", client_of(t.button, t.button, 10, 10)) +
+        at("lbuttonup", "button", client_of(t.button, t.button, 10, 10));
     const struct {
         std::string script, received;
     } steps[] = {
-        {"print(mouse_leftclick(20, 30, pad))", click("lbutton", on_pad(20, 30))},
-        {"print(mouse_rightclick(21.9, 31, pad))", click("rbutton", on_pad(21, 31))},
-        {"print(mouse_middleclick(22, 32, pad))", click("mbutton", on_pad(22, 32))},
-        {"print(mouse_leftdown(5, 6, pad))", at("lbuttondown", "pad", on_pad(5, 6))},
-        {"print(mouse_leftup(50, 40, pad))", at("lbuttonup", "pad", on_pad(50, 40))},
-        {"print(mouse_rightdown(40, 120, main, 1))", at("rbuttondown", "pad", client_of(t.pad, t.main, 40, 120, true))},
-        {"print(mouse_rightup(41, 121, main))", at("rbuttonup", "pad", client_of(t.pad, t.main, 41, 121))},
-        {"print(mouse_middledown(60, 61, pad) + mouse_middleup(\"x\"))", click("mbutton", on_pad(60, 61))},
+        // Buttons at a position land there even one right after another:
+        // the late warp reports of X11 (see settle) cannot move them.
+        {positioned + positioned + positioned, landed + landed + landed},
         // Without a position the buttons act where the cursor is: the second
         // click on the same spot is a double click (one script, so that a
         // slow process start cannot stretch the pair past the double-click time).
-        {"set_mouse_pos(40, 50, pad)\nmouse_leftclick()\nprint(mouse_leftclick(3))",
+        {std::string(settle) + "set_mouse_pos(40, 50, pad)\n" + settle + "mouse_leftclick()\nprint(mouse_leftclick(3))",
          click("lbutton", still) + at("dblclk", "pad", still) + at("lbuttonup", "pad", still)},
         // The pad leaves the wheel to DefWindowProc, which hands it on.
         {"print(mouse_wheel(-240))", "wheel pad delta=-240\nwheel main delta=-240\n"},
-        {"print(mouse_leftclick(10, 10, button))", at("lbuttondown", "button", client_of(t.button, t.button, 10, 10)) +
-                                                       at("lbuttonup", "button", client_of(t.button, t.button, 10, 10))},
     };
     ASSERT_EQ(t.script("set_foreground_window(main)"), "");
-    // One script per step, each waited for: warps must not overtake (settle).
     for (const auto& step : steps) {
         size_t before = t.log().size();
-        EXPECT_EQ(t.script(step.script), "0") << step.script;
+        std::string out = t.script(step.script);
+        EXPECT_EQ(out.find_first_not_of('0'), std::string::npos) << step.script << "\n" << out;
         EXPECT_TRUE(eventually([&] {
             return lines_of(t.log().substr(before), {"lbuttondown", "lbuttonup", "rbuttondown", "rbuttonup",
                                                      "mbuttondown", "mbuttonup", "dblclk", "wheel"}) == step.received;
         })) << step.script << "\n" << t.log().substr(before);
     }
-    EXPECT_TRUE(eventually([&] { return t.logged("clicked button count=1"); }));
+    EXPECT_TRUE(eventually([&] { return t.logged("clicked button count=3"); }));
 }
 
 // The cursor stays off the target until the last move (see settle).
