@@ -241,6 +241,7 @@ private:
     static bool plain_var(const Insn* in) { return in && in->op == OP_VAR && in->a == 0; }
     static bool comparison(int op) { return op >= SK_LT && op <= SK_NE; }
     void binary(const SyntaxNode* n);
+    void fuse_binary(const SyntaxNode* n);
     void test(const SyntaxNode* n, int label);
     void statement_end(const SyntaxNode* n);
     int label_of(const SyntaxNode* n, bool after) {
@@ -377,11 +378,13 @@ void Compiler::call(const SyntaxNode* n) {
 void Compiler::binary(const SyntaxNode* n) {
     step(n);
     if (!step_) consume_top(2);
-    if (!pop(n, 2)) {
-        push();
-        return;
-    }
+    if (pop(n, 2)) fuse_binary(n);
+    // After fusing: the value's producer is the instruction that is last now
+    // (an assignment looks there for a variable to store into).
     push();
+}
+
+void Compiler::fuse_binary(const SyntaxNode* n) {
     uint8_t op = uint8_t(n->kind);
     Insn* k = step_ ? nullptr : last(0);
     if (k && k->op == OP_PUSH_INT) {

@@ -49,6 +49,10 @@ TEST(CoreSlots, LooksFollowDynamicScopingAndNewVariables) {
          "2000"},
         // A for loop's step runs only after a whole pass through the body.
         {"for (; 0; x) {}\nx = x + 4\nfor (; 1; y = 2) { break }\ny = y + 1\nexit {x, y}", "{\"x\":4,\"y\":1}"},
+        // An assignment to a computed value stores nowhere, in a block too
+        // (the comparison fused with its operands is no variable).
+        {"s = \"a\"\nfor (i = 0; i < 2; i++) {\n  s != l = s\n  s == 1 = 5\n  i + 0 = 7\n}\nexit {s, l, i}",
+         "{\"s\":\"a\",\"l\":0,\"i\":2}"},
         // By-reference parameters share the value, whichever slot holds it.
         {"function inc(&n) { n = n + 1 }\nfunction twice(&m) { inc(m); inc(m) }\na = {1, 2}; v = 5\ntwice(v); twice(a[1])\n"
          "exit {v, a}",
