@@ -17,6 +17,7 @@
 //    print() (by the input's length), or never.
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -132,6 +133,14 @@ std::u16string ascii_lower(std::u16string s) {
     return s;
 }
 
+// Two runs that should agree did not: both are shown before the abort.
+[[noreturn]] void differ(const char* what, const Run& a, const Run& b) {
+    std::fprintf(stderr, "%s differ:\n--- rc %d\n%s--- rc %d\n%s---\n", what, a.rc,
+                 zv::utf16_to_utf8(a.out.data(), a.out.size()).c_str(), b.rc,
+                 zv::utf16_to_utf8(b.out.data(), b.out.size()).c_str());
+    abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -147,13 +156,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // How deep recursion goes before "Nesting too deep" may differ.
     if (!stepped.stopped && stepped.out.find(error_message(kErrTooDeep)) == std::u16string::npos) {
         Run plain = run(text, len, options & ~kEditor, false);
-        if (plain.rc != stepped.rc) abort();
-        if ((options & kEditor) ? ascii_lower(plain.out) != ascii_lower(stepped.out) : plain.out != stepped.out)
-            abort();
+        if (plain.rc != stepped.rc ||
+            ((options & kEditor) ? ascii_lower(plain.out) != ascii_lower(stepped.out) : plain.out != stepped.out))
+            differ("stepped and plain runs", stepped, plain);
         // Free code has no steps to count: it does what the stepped run did
         // within the budget, and the budget counts only the steps after.
         Run free = run(text, len, options, true, int(len % 3));
-        if (!free.stopped && (free.rc != stepped.rc || free.out != stepped.out)) abort();
+        if (!free.stopped && (free.rc != stepped.rc || free.out != stepped.out))
+            differ("stepped and free runs", stepped, free);
     }
     zv::heap_free(text);
     return 0;
