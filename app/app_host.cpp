@@ -42,24 +42,55 @@ int32_t KSC_STDCALL app_input(Scope*, Node*, Node* result, char16_t*) {
     return ksc::result_set_text(result, std::u16string()) ? 0 : -1;
 }
 
-// Reading the key state is a round trip to the window system; at most every
-// few milliseconds is quick enough for a person and costs a tight loop
-// nothing.
+// Reading the key state is a round trip to the window system; every few
+// milliseconds is quick enough for a person.
 constexpr DWORD kAbortPollMs = 10;
 
-int abort_check(Scope*, const ksc::SyntaxNode* node, void*) {
-    static DWORD last_poll;
-    if (!node) return 0;
-    DWORD now = GetTickCount();
-    if (now - last_poll < kAbortPollMs) return 0;
-    last_poll = now;
-    return GetAsyncKeyState(VK_CONTROL) && GetAsyncKeyState(0x51) ? 1 : 0;
-}
+// Down now or pressed since the last look, as the keys have always been read.
+bool ctrl_q_down() { return GetAsyncKeyState(VK_CONTROL) && GetAsyncKeyState(0x51); }
 
 }  // namespace
 
 void install_builtins() { ksc::builtins_init(app_error, app_print, app_input); }
 
-void install_abort_check(ksc::ScriptUnit* root) { root->step = abort_check; }
+AbortWatch::AbortWatch(ksc::ScriptUnit* root) {
+    root->step = step;
+    root->step_ctx = this;
+    done_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = done_ ? CreateThread(nullptr, 0, watch, this, 0, nullptr) : nullptr;
+    // Without a watcher every step asks the keys itself.
+    if (thread_) root->free_run = &free_run_;
+}
+
+AbortWatch::~AbortWatch() {
+    if (thread_) {
+        SetEvent(done_);
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    if (done_) CloseHandle(done_);
+}
+
+DWORD WINAPI AbortWatch::watch(void* self) {
+    auto* w = static_cast<AbortWatch*>(self);
+    while (WaitForSingleObject(w->done_, kAbortPollMs) == WAIT_TIMEOUT) {
+        if (ctrl_q_down()) {
+            w->stop_.store(true, std::memory_order_release);
+            w->free_run_.store(false, std::memory_order_release);
+            break;
+        }
+    }
+    return 0;
+}
+
+int AbortWatch::step(ksc::Scope*, const ksc::SyntaxNode* node, void* self) {
+    auto* w = static_cast<AbortWatch*>(self);
+    if (!node) return 0;
+    if (w->thread_) return w->stop_.load(std::memory_order_acquire) ? 1 : 0;
+    DWORD now = GetTickCount();
+    if (now - w->last_poll_ < kAbortPollMs) return 0;
+    w->last_poll_ = now;
+    return ctrl_q_down() ? 1 : 0;
+}
 
 }  // namespace zvs_app

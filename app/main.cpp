@@ -119,7 +119,7 @@ int run_script(const std::u16string& path, char16_t* text, size_t len, const std
         unit_free(unit);
         return -1;
     }
-    zvs_app::install_abort_check(unit);
+    zvs_app::AbortWatch abort_watch(unit);
     if (!host_add_arguments(top, args, first_argument)) {
         scope_free(top);
         unit_free(unit);
