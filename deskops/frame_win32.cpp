@@ -125,4 +125,10 @@ BOOL bring_to_front(HWND window) {
     return raised;
 }
 
+void input_done() {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    pause_after_operation();
+}
+
 }  // namespace deskops

@@ -31,4 +31,11 @@ bool window_frame_bounds(HWND window, RECT* rect);
 // The result is that of BringWindowToTop.
 BOOL bring_to_front(HWND window);
 
+// Ends a function that made input: the calling thread takes in what the
+// window system has queued for it, then the library pauses as after every
+// operation. A thread that makes input and never looks at its queue lets
+// those events pile up: under Wine on X11 the process grows with every
+// move.
+void input_done();
+
 }  // namespace deskops

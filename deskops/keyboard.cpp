@@ -29,7 +29,7 @@ int32_t press(Node* args, Node* result, char16_t* errbuf, bool down, bool up) {
         if (down) send_key(code, false);
         if (up) send_key(code, true);
     }
-    pause_after_operation();
+    input_done();
     put_int(result, 0);
     return kDone;
 }

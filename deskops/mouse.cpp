@@ -65,7 +65,7 @@ int32_t position(Node* args, char16_t* errbuf, Place* place = nullptr) {
 }
 
 int32_t done(Node* result) {
-    pause_after_operation();
+    input_done();
     put_int(result, 0);
     return kDone;
 }
