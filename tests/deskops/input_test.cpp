@@ -144,8 +144,9 @@ TEST_F(Input, ButtonsAndWheelLandInsideTheVisibleFrame) {
     ASSERT_EQ(t.script("set_foreground_window(main)"), "");
     for (const auto& step : steps) {
         size_t before = t.log().size();
-        std::string out = t.script(step.script);
-        EXPECT_EQ(out.find_first_not_of('0'), std::string::npos) << step.script << "\n" << out;
+        size_t prints = 0;
+        for (size_t at = 0; (at = step.script.find("print(", at)) != std::string::npos; ++at) ++prints;
+        EXPECT_EQ(t.script(step.script), std::string(prints, '0')) << step.script;
         EXPECT_TRUE(eventually([&] {
             return lines_of(t.log().substr(before), {"lbuttondown", "lbuttonup", "rbuttondown", "rbuttonup",
                                                      "mbuttondown", "mbuttonup", "dblclk", "wheel"}) == step.received;
